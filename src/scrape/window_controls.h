@@ -14,6 +14,7 @@
 #define NOVEL_SCRAPE_WINDOW_CONTROLS_H_
 
 #include <string>
+#include <string_view>
 
 // The three single-line edit boxes.
 enum class EditBox {
@@ -35,6 +36,12 @@ enum class ListView {
   kMatchList,    // 匹配列表框: one row per matched link
   kContentList,  // 章节内容列表框: one row per chapter, with a check box
 };
+
+// A chapter text that holds nothing but line breaks: the chapter's text did
+// not arrive. A failed job writes CR LF alone; an unwritten row is empty.
+inline bool is_empty_chapter_text(std::string_view text) {
+  return text.find_first_not_of("\r\n") == std::string_view::npos;
+}
 
 class WindowControls {
  public:
@@ -76,8 +83,7 @@ class WindowControls {
   // queued; with no chapter address it calls collect_finished() alone.
   virtual void collect_started(int total) = 0;
   // Called by the chapter job right after it has written its row. `empty` is
-  // true when the text holds nothing but line breaks (the chapter's text did
-  // not arrive).
+  // is_empty_chapter_text() of what it wrote.
   virtual void chapter_finished(int row, bool empty) = 0;
   // Called last by the collection's end (check_collect_done, after the pool's
   // reset and the buttons are enabled) or by run_collect when it found no
