@@ -1,0 +1,132 @@
+// novel-demo-site: serves a generated novel on 127.0.0.1 until SIGINT or
+// SIGTERM. The first line on stdout is the catalogue address.
+#include <getopt.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "demo_site/demo_site.h"
+#include "demo_site/http_server.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: novel-demo-site [options]\n"
+    "  -p, --port N           port on 127.0.0.1 (0: a free one; default 0)\n"
+    "  -c, --chapters N       chapters of the book (default 300)\n"
+    "  -l, --latency-ms N     delay before every answer (default 0)\n"
+    "  -f, --fail-fraction F  fraction of chapters that fail, 0..1 (default 0)\n"
+    "  -m, --fail-mode MODE   500, reset or mixed (default mixed)\n"
+    "  -s, --seed N           seed of the book and of the failing chapters (default 1)\n"
+    "      --loops N          event-loop threads (default 1)\n"
+    "  -h, --help             this text\n";
+
+bool parse_number(const char* text, long long low, long long high, long long* value) {
+  char* end = nullptr;
+  errno = 0;
+  const long long parsed = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high) return false;
+  *value = parsed;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ServerOptions server;
+  SiteOptions site;
+  std::string fail_mode = "mixed";
+  const option long_options[] = {
+      {"port", required_argument, nullptr, 'p'},
+      {"chapters", required_argument, nullptr, 'c'},
+      {"latency-ms", required_argument, nullptr, 'l'},
+      {"fail-fraction", required_argument, nullptr, 'f'},
+      {"fail-mode", required_argument, nullptr, 'm'},
+      {"seed", required_argument, nullptr, 's'},
+      {"loops", required_argument, nullptr, 'L'},
+      {"help", no_argument, nullptr, 'h'},
+      {nullptr, 0, nullptr, 0},
+  };
+  for (;;) {
+    const int option = getopt_long(argc, argv, "p:c:l:f:m:s:h", long_options, nullptr);
+    if (option == -1) break;
+    long long number = 0;
+    bool ok = true;
+    switch (option) {
+      case 'p':
+        ok = parse_number(optarg, 0, 65535, &number);
+        server.port = static_cast<int>(number);
+        break;
+      case 'c':
+        ok = parse_number(optarg, 0, 10000000, &number);
+        site.chapter_count = static_cast<int>(number);
+        break;
+      case 'l':
+        ok = parse_number(optarg, 0, 600000, &number);
+        server.latency_ms = static_cast<int>(number);
+        break;
+      case 'f': {
+        char* end = nullptr;
+        site.failure_fraction = std::strtod(optarg, &end);
+        ok = end != optarg && *end == '\0' && site.failure_fraction >= 0 &&
+             site.failure_fraction <= 1;
+        break;
+      }
+      case 'm':
+        fail_mode = optarg;
+        ok = fail_mode == "mixed" || fault_from_name(fail_mode).has_value();
+        break;
+      case 's':
+        ok = parse_number(optarg, 0, (1LL << 62), &number);
+        site.seed = static_cast<uint64_t>(number);
+        break;
+      case 'L':
+        ok = parse_number(optarg, 1, 64, &number);
+        server.loop_count = static_cast<int>(number);
+        break;
+      case 'h':
+        std::fputs(kUsage, stdout);
+        return 0;
+      default:
+        ok = false;
+    }
+    if (!ok) {
+      std::fputs(kUsage, stderr);
+      return 1;
+    }
+  }
+  if (optind != argc) {
+    std::fputs(kUsage, stderr);
+    return 1;
+  }
+  if (fail_mode == "mixed") {
+    site.failure_modes = {ChapterFault::kServerError, ChapterFault::kConnectionReset};
+  } else {
+    site.failure_modes = {*fault_from_name(fail_mode)};
+  }
+
+  // Block the stop signals before any thread starts so that only sigwait sees them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  const DemoSite demo(site);
+  HttpServer http(server, [&demo](const HttpRequest& request) { return demo.handle(request); });
+  std::string error;
+  if (!http.start(&error)) {
+    std::fprintf(stderr, "novel-demo-site: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s\n", catalogue_address(http.port()).c_str());
+  std::fflush(stdout);
+
+  int received = 0;
+  sigwait(&stop_signals, &received);
+  http.stop();
+  return 0;
+}

@@ -1,0 +1,151 @@
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "demo_site/demo_site.h"
+#include "demo_site/http_server.h"
+
+namespace {
+
+size_t append_body(char* data, size_t size, size_t count, void* body) {
+  static_cast<std::string*>(body)->append(data, size * count);
+  return size * count;
+}
+
+struct Fetched {
+  CURLcode result = CURLE_OK;
+  long status = 0;
+  std::string body;
+};
+
+using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+
+EasyHandle new_handle(const std::string& url, std::string* body) {
+  EasyHandle handle(curl_easy_init(), &curl_easy_cleanup);
+  curl_easy_setopt(handle.get(), CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &append_body);
+  curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, body);
+  curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, 60L);
+  return handle;
+}
+
+Fetched fetch(CURL* handle, const std::string& url) {
+  Fetched fetched;
+  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &append_body);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &fetched.body);
+  fetched.result = curl_easy_perform(handle);
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &fetched.status);
+  return fetched;
+}
+
+SiteOptions book_of(int chapters, uint64_t seed) {
+  SiteOptions site;
+  site.chapter_count = chapters;
+  site.seed = seed;
+  return site;
+}
+
+class DemoServerTest : public ::testing::Test {
+ protected:
+  void serve(const SiteOptions& site, ServerOptions server = {}) {
+    site_ = std::make_unique<DemoSite>(site);
+    server_ = std::make_unique<HttpServer>(
+        server, [site = site_.get()](const HttpRequest& request) { return site->handle(request); });
+    std::string error;
+    ASSERT_TRUE(server_->start(&error)) << error;
+    origin_ = "http://127.0.0.1:" + std::to_string(server_->port());
+  }
+
+  std::unique_ptr<DemoSite> site_;
+  std::unique_ptr<HttpServer> server_;
+  std::string origin_;
+};
+
+TEST_F(DemoServerTest, ServesCatalogueAndChaptersOnOneConnection) {
+  serve(book_of(20, 4));
+  EasyHandle handle(curl_easy_init(), &curl_easy_cleanup);
+  const Fetched catalogue = fetch(handle.get(), catalogue_address(server_->port()));
+  ASSERT_EQ(catalogue.result, CURLE_OK);
+  EXPECT_EQ(catalogue.status, 200);
+  EXPECT_EQ(catalogue.body,
+            site_->book().catalogue_page("127.0.0.1:" + std::to_string(server_->port())));
+  for (const int chapter : {1, 7, 20}) {
+    const Fetched page = fetch(handle.get(), origin_ + site_->book().chapter_path(chapter));
+    ASSERT_EQ(page.result, CURLE_OK) << chapter;
+    EXPECT_EQ(page.status, 200) << chapter;
+    EXPECT_EQ(page.body, site_->book().chapter_page(chapter)) << chapter;
+  }
+  long connections = -1;
+  curl_easy_getinfo(handle.get(), CURLINFO_NUM_CONNECTS, &connections);
+  EXPECT_EQ(connections, 0);  // the last request reused the kept-alive connection
+  EXPECT_EQ(fetch(handle.get(), origin_ + "/chapter/1012919215/1").status, 404);
+  EXPECT_EQ(site_->chapters_served(), 3);
+}
+
+TEST_F(DemoServerTest, FaultyChaptersFailEveryTimeAsPlanned) {
+  SiteOptions site = book_of(40, 9);
+  site.failure_fraction = 0.25;
+  site.failure_modes = {ChapterFault::kServerError, ChapterFault::kConnectionReset};
+  serve(site);
+  const std::vector<int> faulty = site_->faults().faulty_chapters();
+  ASSERT_EQ(faulty.size(), 10u);
+  EasyHandle handle(curl_easy_init(), &curl_easy_cleanup);
+  for (int chapter = 1; chapter <= 40; ++chapter) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const Fetched page = fetch(handle.get(), origin_ + site_->book().chapter_path(chapter));
+      switch (site_->faults().fault_for(chapter)) {
+        case ChapterFault::kNone:
+          EXPECT_EQ(page.status, 200) << chapter;
+          break;
+        case ChapterFault::kServerError:
+          EXPECT_EQ(page.status, 500) << chapter;
+          break;
+        case ChapterFault::kConnectionReset:
+          EXPECT_NE(page.result, CURLE_OK) << chapter;
+          EXPECT_TRUE(page.body.empty()) << chapter;
+          break;
+      }
+    }
+  }
+}
+
+// A thousand clients wait on the latency at the same time: the whole run
+// takes a few latencies, where one connection at a time would take 1000.
+TEST_F(DemoServerTest, HoldsAThousandConcurrentConnections) {
+  constexpr int kClients = 1000;
+  constexpr int kLatencyMs = 300;
+  ServerOptions slow;
+  slow.latency_ms = kLatencyMs;
+  serve(book_of(kClients, 2), slow);
+  std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
+                                                              &curl_multi_cleanup);
+  curl_multi_setopt(multi.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, 0L);
+  std::vector<std::string> bodies(kClients);
+  std::vector<EasyHandle> handles;
+  for (int i = 0; i < kClients; ++i) {
+    handles.push_back(new_handle(origin_ + site_->book().chapter_path(i + 1), &bodies[i]));
+    curl_multi_add_handle(multi.get(), handles.back().get());
+  }
+  const auto started = std::chrono::steady_clock::now();
+  int running = kClients;
+  while (running > 0) {
+    curl_multi_perform(multi.get(), &running);
+    curl_multi_poll(multi.get(), nullptr, 0, 100, nullptr);
+  }
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  int ok = 0;
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+    ok += message->msg == CURLMSG_DONE && message->data.result == CURLE_OK;
+  }
+  for (EasyHandle& handle : handles) curl_multi_remove_handle(multi.get(), handle.get());
+  EXPECT_EQ(ok, kClients);
+  EXPECT_EQ(site_->chapters_served(), kClients);
+  EXPECT_LT(elapsed, std::chrono::milliseconds(kLatencyMs) * 100);
+  for (int i : {0, 499, 999}) EXPECT_EQ(bodies[i], site_->book().chapter_page(i + 1));
+}
+
+}  // namespace
