@@ -1,0 +1,49 @@
+// RowsTableModel is what one of the window's list views displays: a copy, on
+// the GUI thread, of the rows a ControlModel holds, refreshed in batches from
+// ControlModel::take_changes. Ticking a row's check box in the view writes the
+// tick back to the ControlModel, which stays the one place workers read.
+//
+// Thread safety: GUI thread only, like every Qt item model.
+#ifndef NOVEL_APP_ROWS_TABLE_MODEL_H_
+#define NOVEL_APP_ROWS_TABLE_MODEL_H_
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <vector>
+
+#include "app/control_model.h"
+
+class RowsTableModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  // `headers` are the captions of column 0 and column 1; only a checkable
+  // model shows a check box in front of each row.
+  RowsTableModel(ControlModel& controls, bool checkable, QString number_header, QString text_header,
+                 QObject* parent);
+
+  void apply(const ListUpdate& update);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+ private:
+  struct ShownRow {
+    QString number;
+    QString text;
+    bool checked = false;
+  };
+
+  ShownRow shown(const DisplayRow& row) const;
+
+  ControlModel& controls_;
+  const bool checkable_;
+  const QString headers_[2];
+  std::vector<ShownRow> rows_;
+};
+
+#endif  // NOVEL_APP_ROWS_TABLE_MODEL_H_

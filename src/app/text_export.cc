@@ -1,0 +1,60 @@
+#include "app/text_export.h"
+
+#include <QString>
+
+#include "app/gbk_qt.h"
+#include "platform/program_files.h"
+
+namespace {
+
+// Room for ".txt" and the temporary suffix the write adds, within the common
+// 255-byte limit of a file name.
+constexpr qsizetype kMaxNameBytes = 200;
+
+bool unsafe_in_name(QChar c) {
+  return c == u'/' || c == u'\\' || c.category() == QChar::Other_Control ||
+         c.category() == QChar::Other_Format;
+}
+
+}  // namespace
+
+std::string join_ticked_chapters(WindowControls& controls) {
+  std::string text;
+  int rows = controls.row_count(ListView::kContentList);
+  for (int row = 0; row < rows; ++row) {
+    if (!controls.row_checked(row)) continue;
+    text += controls.row_text(ListView::kContentList, row);
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::string safe_file_name(std::string_view book_title) {
+  QString name = from_gbk(book_title).trimmed();
+  if (name.isEmpty() && !book_title.empty()) name = QStringLiteral("_");
+  for (QChar& c : name) {
+    if (unsafe_in_name(c)) c = u'_';
+  }
+  // "." and ".." would name the directory itself or its parent.
+  if (!name.isEmpty() && name.count(u'.') == name.size()) name.fill(u'_');
+  // Every character takes at least one byte, so this cut loses nothing the
+  // byte limit would keep, and the loop below stays short.
+  if (name.size() > kMaxNameBytes) {
+    name.truncate(name.at(kMaxNameBytes - 1).isHighSurrogate() ? kMaxNameBytes - 1 : kMaxNameBytes);
+  }
+  QByteArray bytes = name.toUtf8();
+  while (bytes.size() > kMaxNameBytes) {
+    name.chop(name.size() >= 2 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
+    bytes = name.toUtf8();
+  }
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+ExportResult export_ticked_chapters(WindowControls& controls, std::string_view book_title,
+                                    const std::string& directory) {
+  std::string text = join_ticked_chapters(controls);
+  ExportResult result;
+  result.path = directory + "/" + safe_file_name(book_title) + ".txt";
+  result.written = write_whole_file(result.path, text, &result.reason);
+  return result;
+}

@@ -1,0 +1,35 @@
+// The TXT export: the ticked rows of 章节内容列表框, in row order, written as
+// one GBK file named after the book. The window runs it on a thread of its own
+// behind 输出TXT按钮 and reports the outcome in a message box; the headless mode
+// runs it at the end of a collection. Safe from any thread.
+#ifndef NOVEL_APP_TEXT_EXPORT_H_
+#define NOVEL_APP_TEXT_EXPORT_H_
+
+#include <string>
+#include <string_view>
+
+#include "scrape/window_controls.h"
+
+struct ExportResult {
+  std::string path;  // the file, as the file system names it (UTF-8)
+  bool written = false;
+  std::string reason;  // why the write failed; empty when it succeeded
+};
+
+// Column 1 of every ticked row, in row order, each followed by CR LF. A
+// chapter text already ends in CR LF, so chapters are one empty line apart.
+std::string join_ticked_chapters(WindowControls& controls);
+
+// The GBK book title as a UTF-8 file name without extension that stays inside
+// its directory: the ends trimmed of white space, path separators and control
+// characters replaced by "_", long names cut to fit the file system. An empty
+// title stays empty (the file is then ".txt"); any other title gives a
+// non-empty name.
+std::string safe_file_name(std::string_view book_title);
+
+// Writes join_ticked_chapters() to `directory`/<safe title>.txt, replacing an
+// existing file.
+ExportResult export_ticked_chapters(WindowControls& controls, std::string_view book_title,
+                                    const std::string& directory);
+
+#endif  // NOVEL_APP_TEXT_EXPORT_H_

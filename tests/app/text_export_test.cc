@@ -1,0 +1,115 @@
+#include "app/text_export.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QString>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "app/control_model.h"
+#include "app/gbk_qt.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string gbk(const char* utf8) { return to_gbk(QString::fromUtf8(utf8)); }
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class TextExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory_ = fs::temp_directory_path() /
+                 ("app-export-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(directory_);
+    fs::create_directories(directory_);
+  }
+  void TearDown() override { fs::remove_all(directory_); }
+
+  void add_chapter(const std::string& text, bool ticked) {
+    int row = controls_.row_count(ListView::kContentList);
+    controls_.insert_row(ListView::kContentList, row, std::to_string(row + 1));
+    controls_.set_row_text(ListView::kContentList, row, text);
+    controls_.set_row_checked(row, ticked);
+  }
+
+  ControlModel controls_;
+  fs::path directory_;
+};
+
+TEST_F(TextExport, WritesTheTickedRowsInOrderAsGbkWithCrLf) {
+  add_chapter(gbk("第一章\r\n正文一\r\n"), true);
+  add_chapter(gbk("第二章\r\n正文二\r\n"), false);
+  add_chapter(gbk("第三章\r\n正文三\r\n"), true);
+  add_chapter("\r\n", true);  // a chapter whose text did not arrive
+
+  ExportResult result = export_ticked_chapters(controls_, gbk("墨舟测试书"), directory_.string());
+  ASSERT_TRUE(result.written) << result.reason;
+  EXPECT_EQ(result.path, (directory_ / "墨舟测试书.txt").string());
+  EXPECT_EQ(read_file(result.path),
+            gbk("第一章\r\n正文一\r\n\r\n第三章\r\n正文三\r\n\r\n") + "\r\n\r\n");
+}
+
+TEST_F(TextExport, ReplacesAnEarlierFileAndWritesEmptyWhenNothingIsTicked) {
+  add_chapter("one\r\n", true);
+  ASSERT_TRUE(export_ticked_chapters(controls_, "book", directory_.string()).written);
+  controls_.set_row_checked(0, false);
+  ExportResult result = export_ticked_chapters(controls_, "book", directory_.string());
+  ASSERT_TRUE(result.written);
+  EXPECT_EQ(read_file(result.path), "");
+  EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()), 1);
+}
+
+TEST_F(TextExport, ReportsAWriteThatFailed) {
+  add_chapter("one\r\n", true);
+  std::string missing = (directory_ / "no such directory").string();
+  ExportResult result = export_ticked_chapters(controls_, "book", missing);
+  EXPECT_FALSE(result.written);
+  EXPECT_EQ(result.path, missing + "/book.txt");
+  EXPECT_NE(result.reason, "");
+}
+
+TEST(SafeFileName, KeepsTheFileInsideItsDirectory) {
+  struct Case {
+    const char* name;
+    std::string title;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"empty title stays empty", "", ""},
+      {"plain", "Book", "Book"},
+      {"chinese title becomes utf-8", gbk("墨舟传"), "墨舟传"},
+      {"separators", "a/b\\c", "a_b_c"},
+      {"parent steps", "../../etc/passwd", ".._.._etc_passwd"},
+      {"dots alone", "..", "__"},
+      {"white space at the ends", " \r\n Book \t", "Book"},
+      {"control bytes inside",
+       "a\x01"
+       "b\x7f"
+       "c",
+       "a_b_c"},
+      {"only white space", "\r\n", "_"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(safe_file_name(c.title), c.expected) << c.name;
+  }
+}
+
+TEST(SafeFileName, CutsLongTitlesOnACharacterBoundary) {
+  std::string title;
+  for (int i = 0; i < 5000; ++i) title += gbk("墨");
+  std::string name = safe_file_name(title);
+  EXPECT_LE(name.size(), 200u);
+  EXPECT_GE(name.size(), 190u);
+  EXPECT_EQ(name.size() % 3, 0u);  // whole three-byte UTF-8 characters
+}
+
+}  // namespace
