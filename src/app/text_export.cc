@@ -58,3 +58,12 @@ ExportResult export_ticked_chapters(WindowControls& controls, std::string_view b
   result.written = write_whole_file(result.path, text, &result.reason);
   return result;
 }
+
+std::string export_message(const ExportResult& result) {
+  QString path = QString::fromUtf8(result.path.data(), static_cast<qsizetype>(result.path.size()));
+  if (result.written) return to_gbk(QStringLiteral("输出TXT完成！路径：") + path);
+  QString reason =
+      QString::fromUtf8(result.reason.data(), static_cast<qsizetype>(result.reason.size()));
+  return to_gbk(QStringLiteral("输出TXT失败！路径：") + path + QStringLiteral("（") + reason +
+                QStringLiteral("）"));
+}

@@ -32,4 +32,8 @@ std::string safe_file_name(std::string_view book_title);
 ExportResult export_ticked_chapters(WindowControls& controls, std::string_view book_title,
                                     const std::string& directory);
 
+// The message box text that reports an export, as GBK: "输出TXT完成！路径："
+// and the path, or "输出TXT失败！路径：", the path and the reason.
+std::string export_message(const ExportResult& result);
+
 #endif  // NOVEL_APP_TEXT_EXPORT_H_

@@ -54,6 +54,7 @@ TEST_F(TextExport, WritesTheTickedRowsInOrderAsGbkWithCrLf) {
   ExportResult result = export_ticked_chapters(controls_, gbk("墨舟测试书"), directory_.string());
   ASSERT_TRUE(result.written) << result.reason;
   EXPECT_EQ(result.path, (directory_ / "墨舟测试书.txt").string());
+  EXPECT_EQ(export_message(result), gbk("输出TXT完成！路径：") + gbk(result.path.c_str()));
   EXPECT_EQ(read_file(result.path),
             gbk("第一章\r\n正文一\r\n\r\n第三章\r\n正文三\r\n\r\n") + "\r\n\r\n");
 }
@@ -75,6 +76,8 @@ TEST_F(TextExport, ReportsAWriteThatFailed) {
   EXPECT_FALSE(result.written);
   EXPECT_EQ(result.path, missing + "/book.txt");
   EXPECT_NE(result.reason, "");
+  std::string message = export_message(result);
+  EXPECT_EQ(message.rfind(gbk("输出TXT失败！路径：") + missing + "/book.txt", 0), 0u) << message;
 }
 
 TEST(SafeFileName, KeepsTheFileInsideItsDirectory) {
