@@ -192,7 +192,9 @@ std::string GeneratedBook::chapter_page(int chapter) const {
   for (const std::string& paragraph : text.paragraphs) {
     page += "<p>　　" + paragraph + "</p>\n";
   }
-  page += "</div>\n<div class=\"report\">本章内容有误？<a href=\"/report\">点此举报</a></div>\n";
+  page +=
+      "</div>\n<div class=\"report\"><a href=\"/report\">举报</a>本章有错字、广告或内容缺失？"
+      "欢迎反馈</div>\n";
   page += "<div class=\"chapter-nav\"><a href=\"" +
           (chapter > 1 ? chapter_path(chapter - 1) : std::string("#")) +
           "\">上一章</a><a href=\"/info/" + std::string(kDemoBookId) +
