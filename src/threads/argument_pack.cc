@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "containers/byte_buffer.h"
+
 namespace {
 
 // The 32-bit little-endian integer at `offset`. REQUIRES: offset + 4 <= size.
@@ -27,13 +29,20 @@ int32_t int32_from_bytes(std::string_view bytes) {
 }
 
 std::string pack_arguments(const std::vector<std::string>& elements) {
-  std::string header = int32_bytes(static_cast<int32_t>(elements.size()));
-  std::string data;
+  ByteBuffer header;
+  ByteBuffer data;
+  int64_t expected = 4;
+  header.assign(int32_bytes(static_cast<int32_t>(elements.size())));
   for (const std::string& element : elements) {
-    header += int32_bytes(static_cast<int32_t>(element.size()));
-    data += element;
+    header.append(int32_bytes(static_cast<int32_t>(element.size())));
+    data.append(element);
+    expected += 4 + static_cast<int64_t>(element.size());
   }
-  return header + data;
+  header.append(data.get_bytes());
+  // A buffer that could not grow drops what it could not take; half a pack
+  // must not pass for a whole one.
+  if (header.size() != expected) return std::string();
+  return header.get_bytes();
 }
 
 bool unpack_arguments(std::string_view pack, std::vector<std::string>& elements) {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+// The pack of `elements`; empty when memory for it cannot be had.
 std::string pack_arguments(const std::vector<std::string>& elements);
 
 // Fills `elements` with the pack's elements and answers true. Answers false

@@ -79,7 +79,7 @@ bool launch_thread(RoutineRef routine, std::string_view argument, ThreadHandle* 
                    uint32_t* thread_id_out, int32_t spread_cpus) {
   const std::string pack =
       pack_arguments({int32_bytes(routine.handle), std::string(argument), int32_bytes(com_init)});
-  void* block = heap_block_alloc(static_cast<int64_t>(pack.size()));
+  void* block = pack.empty() ? nullptr : heap_block_alloc(static_cast<int64_t>(pack.size()));
   if (block == nullptr) return false;
   std::memcpy(block, pack.data(), pack.size());
   if (!create_thread(thread_entry, block, handle_out, stack_size, start_suspended, thread_id_out,
