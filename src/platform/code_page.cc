@@ -1,0 +1,223 @@
+#include "platform/code_page.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include <cstdint>
+
+namespace {
+
+// iconv gets at most this many bytes at once. After an error glibc converts
+// its whole pending input again, so small pieces keep a page full of
+// unconvertible characters from costing quadratic time.
+constexpr size_t kChunk = 256;
+
+constexpr uint16_t kReplacementCharacter = 0xFFFD;
+constexpr uint16_t kNoBreakSpace = 0x00A0;
+// iconv writes the euro sign as the single byte 0x80, which the program would
+// take for the lead of a two-byte character.
+constexpr uint16_t kEuroSign = 0x20AC;
+constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+enum Charset { kUtf8 = 0, kGbk = 1, kUtf16 = 2, kCharsetCount = 3 };
+
+const char* charset_name(Charset charset) {
+  switch (charset) {
+    case kUtf8:
+      return "UTF-8";
+    case kGbk:
+      return "GBK";
+    default:
+      return "UTF-16LE";
+  }
+}
+
+// The calling thread's iconv descriptors, opened on first use and closed when
+// the thread ends.
+class Converters {
+ public:
+  Converters() {
+    for (auto& row : descriptors_) {
+      for (auto& cd : row) cd = kClosed;
+    }
+  }
+  ~Converters() {
+    for (auto& row : descriptors_) {
+      for (auto& cd : row) {
+        if (cd != kClosed) iconv_close(cd);
+      }
+    }
+  }
+  Converters(const Converters&) = delete;
+  Converters& operator=(const Converters&) = delete;
+
+  // kClosed when iconv lacks the pair; every character then counts as an error.
+  iconv_t get(Charset from, Charset to) {
+    iconv_t& cd = descriptors_[from][to];
+    if (cd == kClosed) cd = iconv_open(charset_name(to), charset_name(from));
+    return cd;
+  }
+
+  static inline const iconv_t kClosed = reinterpret_cast<iconv_t>(-1);
+
+ private:
+  iconv_t descriptors_[kCharsetCount][kCharsetCount];
+};
+
+iconv_t converter(Charset from, Charset to) {
+  thread_local Converters converters;
+  return converters.get(from, to);
+}
+
+void append_unit(std::string& out, uint16_t unit) {
+  out.push_back(static_cast<char>(unit & 0xFF));
+  out.push_back(static_cast<char>(unit >> 8));
+}
+
+uint16_t unit_at(std::string_view wide, size_t at) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(wide[at]) |
+                               (static_cast<unsigned char>(wide[at + 1]) << 8));
+}
+
+bool is_high_surrogate(uint16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(uint16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Converts `piece` with `cd`, appending to `out`. At each place iconv cannot
+// convert, `on_error(rest, out)` appends a substitute and returns how many
+// bytes of `rest` (never 0) to step over.
+template <typename OnError>
+void convert_piece(iconv_t cd, std::string_view piece, std::string& out, OnError on_error) {
+  char buffer[kChunk * 4 + 16];
+  char* in = const_cast<char*>(piece.data());
+  size_t in_left = piece.size();
+  while (in_left > 0) {
+    char* put = buffer;
+    size_t put_left = sizeof buffer;
+    const size_t result = cd == Converters::kClosed ? static_cast<size_t>(-1)
+                                                    : iconv(cd, &in, &in_left, &put, &put_left);
+    out.append(buffer, static_cast<size_t>(put - buffer));
+    if (result != static_cast<size_t>(-1)) break;
+    if (cd != Converters::kClosed && errno == E2BIG) continue;
+    size_t skip = on_error(std::string_view(in, in_left), out);
+    if (skip > in_left) skip = in_left;
+    in += skip;
+    in_left -= skip;
+    if (cd != Converters::kClosed) iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+}
+
+// End of the run of GBK two-byte characters that starts at `begin`, at most
+// kChunk bytes. Leads 0x80 and 0xFF start no GBK character; the run stops
+// before them so that the caller replaces them itself.
+size_t gbk_run_end(std::string_view text, size_t begin) {
+  size_t end = begin;
+  while (end < text.size() && end - begin < kChunk) {
+    const unsigned char lead = static_cast<unsigned char>(text[end]);
+    if (lead < 0x81 || lead == 0xFF) break;
+    end = end + 2 < text.size() ? end + 2 : text.size();
+  }
+  return end;
+}
+
+// End of the run of non-ASCII UTF-8 bytes that starts at `begin`: about
+// kChunk bytes, never ending inside a sequence.
+size_t utf8_run_end(std::string_view text, size_t begin) {
+  size_t end = begin;
+  while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80 &&
+         end - begin < kChunk) {
+    ++end;
+  }
+  for (int k = 0; k < 3 && end < text.size(); ++k) {
+    if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80) break;
+    ++end;
+  }
+  return end;
+}
+
+// End of the run of UTF-16 code units that iconv should see, starting at
+// `begin`: at most kChunk units, none of them ASCII, the no-break space or
+// (for GBK) the euro sign, and no surrogate pair split.
+size_t wide_run_end(std::string_view wide, size_t begin, bool to_gbk) {
+  size_t end = begin;
+  while (end + 1 < wide.size() && end - begin < kChunk * 2) {
+    const uint16_t unit = unit_at(wide, end);
+    if (unit < 0x80 || (to_gbk && (unit == kNoBreakSpace || unit == kEuroSign))) break;
+    end += 2;
+  }
+  if (end > begin && end + 1 < wide.size() && is_high_surrogate(unit_at(wide, end - 2))) end += 2;
+  return end;
+}
+
+}  // namespace
+
+std::string multibyte_to_wide(std::string_view text, int code_page) {
+  const size_t zero = text.find('\0');
+  if (zero != std::string_view::npos) text = text.substr(0, zero);
+  const bool from_gbk = code_page == kCodePageGbk;
+  const iconv_t cd = converter(from_gbk ? kGbk : kUtf8, kUtf16);
+  const auto replace = [from_gbk](std::string_view, std::string& out) -> size_t {
+    append_unit(out, kReplacementCharacter);
+    return from_gbk ? 2 : 1;
+  };
+
+  std::string wide;
+  wide.reserve(text.size() * 2 + 2);
+  size_t at = 0;
+  while (at < text.size()) {
+    const unsigned char byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) {
+      append_unit(wide, byte);
+      ++at;
+      continue;
+    }
+    const size_t end = from_gbk ? gbk_run_end(text, at) : utf8_run_end(text, at);
+    if (end == at) {  // a lone 0x80 or 0xFF lead in GBK
+      append_unit(wide, kReplacementCharacter);
+      at = at + 2 < text.size() ? at + 2 : text.size();
+      continue;
+    }
+    convert_piece(cd, text.substr(at, end - at), wide, replace);
+    at = end;
+  }
+  append_unit(wide, 0);
+  return wide;
+}
+
+std::string wide_to_multibyte(std::string_view wide, int code_page) {
+  const bool to_gbk = code_page != kCodePageUtf8;
+  const iconv_t cd = converter(kUtf16, to_gbk ? kGbk : kUtf8);
+  const auto substitute = [to_gbk](std::string_view rest, std::string& out) -> size_t {
+    const uint16_t unit = rest.size() >= 2 ? unit_at(rest, 0) : kReplacementCharacter;
+    const bool pair =
+        is_high_surrogate(unit) && rest.size() >= 4 && is_low_surrogate(unit_at(rest, 2));
+    const bool lone_surrogate = !pair && (is_high_surrogate(unit) || is_low_surrogate(unit));
+    if (!to_gbk) {
+      out += kUtf8Replacement;
+    } else {
+      out.push_back(unit == kNoBreakSpace && !lone_surrogate ? ' ' : '?');
+    }
+    return pair ? 4 : 2;
+  };
+
+  std::string text;
+  text.reserve(wide.size());
+  size_t at = 0;
+  while (at + 1 < wide.size()) {
+    const uint16_t unit = unit_at(wide, at);
+    if (unit == 0) break;
+    if (unit < 0x80) {
+      text.push_back(static_cast<char>(unit));
+      at += 2;
+      continue;
+    }
+    const size_t end = wide_run_end(wide, at, to_gbk);
+    if (end == at) {  // no-break space or euro sign on the way to GBK
+      substitute(wide.substr(at, 2), text);
+      at += 2;
+      continue;
+    }
+    convert_piece(cd, wide.substr(at, end - at), text, substitute);
+    at = end;
+  }
+  return text;
+}

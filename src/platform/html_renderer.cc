@@ -1,0 +1,555 @@
+#include "platform/html_renderer.h"
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// How an element takes part in the rendered text.
+enum class Layout {
+  kHidden,     // neither it nor its content is shown
+  kInline,     // its content flows in the current line
+  kBlock,      // on lines of its own
+  kParagraph,  // on lines of its own, with an empty line before and after
+  kPreformatted,
+  kTableRow,   // followed by a line break unless it is the table's last row
+  kTableCell,  // followed by a tab unless it is the row's last cell
+  kLineBreak,
+};
+
+Layout layout_of_tag(GumboTag tag) {
+  switch (tag) {
+    case GUMBO_TAG_HEAD:
+    case GUMBO_TAG_TITLE:
+    case GUMBO_TAG_BASE:
+    case GUMBO_TAG_LINK:
+    case GUMBO_TAG_META:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_NOSCRIPT:
+    case GUMBO_TAG_TEMPLATE:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_OBJECT:
+    case GUMBO_TAG_PARAM:
+    case GUMBO_TAG_VIDEO:
+    case GUMBO_TAG_AUDIO:
+    case GUMBO_TAG_SOURCE:
+    case GUMBO_TAG_TRACK:
+    case GUMBO_TAG_CANVAS:
+    case GUMBO_TAG_AREA:
+    case GUMBO_TAG_MATH:
+    case GUMBO_TAG_SVG:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_DATALIST:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_KEYGEN:
+    case GUMBO_TAG_APPLET:
+    case GUMBO_TAG_BGSOUND:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_RP:
+      return Layout::kHidden;
+    case GUMBO_TAG_HTML:
+    case GUMBO_TAG_BODY:
+    case GUMBO_TAG_ARTICLE:
+    case GUMBO_TAG_SECTION:
+    case GUMBO_TAG_NAV:
+    case GUMBO_TAG_ASIDE:
+    case GUMBO_TAG_H1:
+    case GUMBO_TAG_H2:
+    case GUMBO_TAG_H3:
+    case GUMBO_TAG_H4:
+    case GUMBO_TAG_H5:
+    case GUMBO_TAG_H6:
+    case GUMBO_TAG_HGROUP:
+    case GUMBO_TAG_HEADER:
+    case GUMBO_TAG_FOOTER:
+    case GUMBO_TAG_ADDRESS:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_BLOCKQUOTE:
+    case GUMBO_TAG_OL:
+    case GUMBO_TAG_UL:
+    case GUMBO_TAG_LI:
+    case GUMBO_TAG_DL:
+    case GUMBO_TAG_DT:
+    case GUMBO_TAG_DD:
+    case GUMBO_TAG_FIGURE:
+    case GUMBO_TAG_FIGCAPTION:
+    case GUMBO_TAG_MAIN:
+    case GUMBO_TAG_DIV:
+    case GUMBO_TAG_TABLE:
+    case GUMBO_TAG_CAPTION:
+    case GUMBO_TAG_FORM:
+    case GUMBO_TAG_FIELDSET:
+    case GUMBO_TAG_LEGEND:
+    case GUMBO_TAG_DETAILS:
+    case GUMBO_TAG_SUMMARY:
+    case GUMBO_TAG_MENU:
+    case GUMBO_TAG_DIR:
+    case GUMBO_TAG_FRAMESET:
+    case GUMBO_TAG_FRAME:
+    case GUMBO_TAG_CENTER:
+    case GUMBO_TAG_OPTGROUP:
+    case GUMBO_TAG_OPTION:
+      return Layout::kBlock;
+    case GUMBO_TAG_P:
+      return Layout::kParagraph;
+    case GUMBO_TAG_PRE:
+    case GUMBO_TAG_LISTING:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_PLAINTEXT:
+      return Layout::kPreformatted;
+    case GUMBO_TAG_TR:
+      return Layout::kTableRow;
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+      return Layout::kTableCell;
+    case GUMBO_TAG_BR:
+      return Layout::kLineBreak;
+    default:
+      return Layout::kInline;
+  }
+}
+
+bool is_element(const GumboNode* node) { return node->type == GUMBO_NODE_ELEMENT; }
+
+// Whether an inline style attribute says display:none, spaces and case aside.
+bool styled_invisible(const GumboElement& element) {
+  const GumboAttribute* style = gumbo_get_attribute(&element.attributes, "style");
+  if (style == nullptr) return false;
+  std::string squeezed;
+  for (const char* c = style->value; *c != '\0'; ++c) {
+    if (*c == ' ' || *c == '\t' || *c == '\n' || *c == '\r' || *c == '\f') continue;
+    squeezed.push_back(*c >= 'A' && *c <= 'Z' ? static_cast<char>(*c - 'A' + 'a') : *c);
+  }
+  return squeezed.find("display:none") != std::string::npos;
+}
+
+Layout layout_of(const GumboNode* node) {
+  if (node->type == GUMBO_NODE_TEMPLATE) return Layout::kHidden;
+  const GumboElement& element = node->v.element;
+  if (element.tag_namespace != GUMBO_NAMESPACE_HTML) return Layout::kHidden;
+  if (gumbo_get_attribute(&element.attributes, "hidden") != nullptr || styled_invisible(element)) {
+    return Layout::kHidden;
+  }
+  return layout_of_tag(element.tag);
+}
+
+// Whether an element with one of `tags` follows `node` among its siblings.
+bool followed_by(const GumboNode* node, std::initializer_list<GumboTag> tags) {
+  if (node->parent == nullptr) return false;
+  const GumboVector& siblings = node->parent->v.element.children;
+  for (size_t k = node->index_within_parent + 1; k < siblings.length; ++k) {
+    const auto* sibling = static_cast<const GumboNode*>(siblings.data[k]);
+    if (is_element(sibling) &&
+        std::find(tags.begin(), tags.end(), sibling->v.element.tag) != tags.end()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool has_child(const GumboNode* node, GumboTag tag) {
+  const GumboVector& children = node->v.element.children;
+  for (size_t k = 0; k < children.length; ++k) {
+    const auto* child = static_cast<const GumboNode*>(children.data[k]);
+    if (is_element(child) && child->v.element.tag == tag) return true;
+  }
+  return false;
+}
+
+bool is_last_row(const GumboNode* row) {
+  if (followed_by(row, {GUMBO_TAG_TR})) return false;
+  const GumboNode* section = row->parent;
+  if (section == nullptr || !is_element(section) || section->v.element.tag == GUMBO_TAG_TABLE) {
+    return true;
+  }
+  const GumboVector& siblings = section->parent->v.element.children;
+  for (size_t k = section->index_within_parent + 1; k < siblings.length; ++k) {
+    const auto* sibling = static_cast<const GumboNode*>(siblings.data[k]);
+    if (is_element(sibling) && has_child(sibling, GUMBO_TAG_TR)) return false;
+  }
+  return true;
+}
+
+bool is_collapsible_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Deepest element nesting handed to gumbo. Its tree builder walks the stack of
+// open elements for scope checks, so its time grows with the square of the
+// depth: 10000 levels take 0.3 s and 100000 half a minute, while real pages
+// stay below a hundred.
+constexpr size_t kMaxNestingDepth = 3000;
+
+char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Position of lower-case `sought` in `html` at or after `from`, ASCII case
+// ignored, or npos. REQUIRES: `sought` starts with '<'.
+size_t find_ignoring_case(std::string_view html, std::string_view sought, size_t from) {
+  for (size_t at = html.find('<', from); at != std::string_view::npos;
+       at = html.find('<', at + 1)) {
+    if (html.size() - at < sought.size()) break;
+    size_t k = 0;
+    while (k < sought.size() && lower_ascii(html[at + k]) == sought[k]) ++k;
+    if (k == sought.size()) return at;
+  }
+  return std::string_view::npos;
+}
+
+bool is_tag_name_end(char c) { return is_collapsible_space(c) || c == '/' || c == '>'; }
+
+// Position just past the '>' that ends the tag whose name ends at `at`; a
+// quoted attribute value may hold '>'.
+size_t skip_tag(std::string_view html, size_t at) {
+  char quote = '\0';
+  bool after_equals = false;
+  for (; at < html.size(); ++at) {
+    const char c = html[at];
+    if (quote != '\0') {
+      if (c == quote) quote = '\0';
+      continue;
+    }
+    if (c == '>') return at + 1;
+    if (after_equals && (c == '"' || c == '\'')) quote = c;
+    if (c == '=') {
+      after_equals = true;
+    } else if (!is_collapsible_space(c)) {
+      after_equals = false;
+    }
+  }
+  return html.size();
+}
+
+// Elements that a start tag of their own kind closes, so a run of them does
+// not nest (and outside their own containers they are ignored).
+bool closes_own_kind(GumboTag tag) {
+  switch (tag) {
+    case GUMBO_TAG_P:
+    case GUMBO_TAG_LI:
+    case GUMBO_TAG_DT:
+    case GUMBO_TAG_DD:
+    case GUMBO_TAG_OPTION:
+    case GUMBO_TAG_TR:
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+    case GUMBO_TAG_TBODY:
+    case GUMBO_TAG_THEAD:
+    case GUMBO_TAG_TFOOT:
+    case GUMBO_TAG_CAPTION:
+    case GUMBO_TAG_COLGROUP:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool is_void(GumboTag tag) {
+  switch (tag) {
+    case GUMBO_TAG_AREA:
+    case GUMBO_TAG_BASE:
+    case GUMBO_TAG_BASEFONT:
+    case GUMBO_TAG_BGSOUND:
+    case GUMBO_TAG_BR:
+    case GUMBO_TAG_COL:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_FRAME:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_IMAGE:
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_KEYGEN:
+    case GUMBO_TAG_LINK:
+    case GUMBO_TAG_META:
+    case GUMBO_TAG_PARAM:
+    case GUMBO_TAG_SOURCE:
+    case GUMBO_TAG_TRACK:
+    case GUMBO_TAG_WBR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Elements whose content the tokenizer reads as text up to their end tag
+// (outside SVG and MathML).
+bool holds_raw_text(GumboTag tag) {
+  switch (tag) {
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_TITLE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether an end tag may close an open element beneath this one: the tree
+// builder lets it pass phrasing and unknown elements only.
+bool end_tag_passes(const std::string& name) {
+  const GumboTag tag = gumbo_tag_enum(name.c_str());
+  return tag == GUMBO_TAG_UNKNOWN || (layout_of_tag(tag) == Layout::kInline &&
+                                      tag != GUMBO_TAG_BUTTON && tag != GUMBO_TAG_MARQUEE);
+}
+
+bool is_foreign_root(const std::string& name) { return name == "svg" || name == "math"; }
+
+// Whether `html` may nest elements deeper than kMaxNestingDepth. A quick
+// tokenizer follows the tree builder's main rules and errs towards deeper.
+bool nests_too_deep(std::string_view html) {
+  std::vector<std::string> open;
+  size_t foreign = 0;  // open svg and math elements, where no text is raw
+  size_t at = 0;
+  while ((at = html.find('<', at)) != std::string_view::npos) {
+    const size_t next = at + 1;
+    if (next >= html.size()) break;
+    if (html.compare(next, 3, "!--") == 0) {
+      const size_t close = std::min(html.find("-->", at + 2), html.find("--!>", at + 2));
+      if (close == std::string_view::npos) break;
+      at = close + 3;
+      continue;
+    }
+    const bool end_tag = html[next] == '/';
+    const size_t name_start = end_tag ? next + 1 : next;
+    if (name_start >= html.size() || !std::isalpha(static_cast<unsigned char>(html[name_start]))) {
+      at = (html[next] == '!' || html[next] == '?' || end_tag) ? skip_tag(html, next) : next;
+      continue;
+    }
+    size_t name_end = name_start;
+    std::string name;
+    for (; name_end < html.size() && !is_tag_name_end(html[name_end]); ++name_end) {
+      name.push_back(lower_ascii(html[name_end]));
+    }
+    at = skip_tag(html, name_end);
+    if (end_tag) {
+      for (size_t k = open.size(); k > 0; --k) {
+        if (open[k - 1] == name) {
+          for (size_t popped = k - 1; popped < open.size(); ++popped) {
+            if (is_foreign_root(open[popped])) --foreign;
+          }
+          open.resize(k - 1);
+          break;
+        }
+        if (!end_tag_passes(open[k - 1])) break;
+      }
+      continue;
+    }
+    const GumboTag tag = gumbo_tag_enum(name.c_str());
+    if (tag == GUMBO_TAG_PLAINTEXT) break;  // the rest is text
+    if (foreign == 0 && holds_raw_text(tag)) {
+      at = find_ignoring_case(html, "</" + name, at);
+      if (at == std::string_view::npos) break;
+      continue;
+    }
+    if (is_void(tag) || closes_own_kind(tag)) continue;
+    if (is_foreign_root(name)) ++foreign;
+    open.push_back(std::move(name));
+    if (open.size() > kMaxNestingDepth) return true;
+  }
+  return false;
+}
+
+// Collects the rendered text. Line breaks that blocks ask for are held back
+// until more text follows, so none appear at the start or the end, and the
+// breaks asked for between two texts merge into the largest request.
+class TextSink {
+ public:
+  void require_breaks(int count) {
+    pending_breaks_ = std::max(pending_breaks_, count);
+    start_line();
+  }
+  // A literal piece such as the line feed of <br> or the tab after a cell.
+  void put_separator(char c) {
+    flush_breaks();
+    text_.push_back(c);
+    start_line();
+  }
+  // Text in normal flow: runs of white space become one space, and none
+  // stays at the start or end of a line.
+  void put_flowing(std::string_view text) {
+    size_t at = 0;
+    while (at < text.size()) {
+      if (is_collapsible_space(text[at])) {
+        if (!line_start_) pending_space_ = true;
+        ++at;
+        continue;
+      }
+      size_t end = at;
+      while (end < text.size() && !is_collapsible_space(text[end])) ++end;
+      flush_breaks();
+      if (pending_space_) text_.push_back(' ');
+      text_.append(text, at, end - at);
+      pending_space_ = false;
+      line_start_ = false;
+      at = end;
+    }
+  }
+  // Preformatted text, kept as it is apart from CR LF and CR becoming LF.
+  void put_preformatted(std::string_view text) {
+    if (text.empty()) return;
+    flush_breaks();
+    if (pending_space_) text_.push_back(' ');
+    for (size_t at = 0; at < text.size(); ++at) {
+      if (text[at] == '\r') {
+        text_.push_back('\n');
+        if (at + 1 < text.size() && text[at + 1] == '\n') ++at;
+      } else {
+        text_.push_back(text[at]);
+      }
+    }
+    pending_space_ = false;
+    line_start_ = text_.back() == '\n';
+  }
+  // Drops white space waiting at the end of a line or cell.
+  void start_line() {
+    pending_space_ = false;
+    line_start_ = true;
+  }
+  // The text with each line feed written as CR LF.
+  std::string finish() const {
+    std::string out;
+    out.reserve(text_.size() + text_.size() / 16);
+    for (const char c : text_) {
+      if (c == '\n') out.push_back('\r');
+      out.push_back(c);
+    }
+    return out;
+  }
+
+ private:
+  void flush_breaks() {
+    if (pending_breaks_ > 0 && !text_.empty())
+      text_.append(static_cast<size_t>(pending_breaks_), '\n');
+    pending_breaks_ = 0;
+  }
+
+  std::string text_;
+  int pending_breaks_ = 0;
+  bool pending_space_ = false;
+  bool line_start_ = true;
+};
+
+struct Frame {
+  const GumboNode* node;
+  Layout layout;
+  size_t next_child = 0;
+};
+
+void enter(Layout layout, TextSink& sink, int& preformatted_depth) {
+  switch (layout) {
+    case Layout::kBlock:
+      sink.require_breaks(1);
+      break;
+    case Layout::kParagraph:
+      sink.require_breaks(2);
+      break;
+    case Layout::kPreformatted:
+      sink.require_breaks(1);
+      ++preformatted_depth;
+      break;
+    case Layout::kTableCell:
+      sink.start_line();
+      break;
+    case Layout::kLineBreak:
+      sink.put_separator('\n');
+      break;
+    default:
+      break;
+  }
+}
+
+void leave(const GumboNode* node, Layout layout, TextSink& sink, int& preformatted_depth) {
+  switch (layout) {
+    case Layout::kBlock:
+      sink.require_breaks(1);
+      break;
+    case Layout::kParagraph:
+      sink.require_breaks(2);
+      break;
+    case Layout::kPreformatted:
+      sink.require_breaks(1);
+      --preformatted_depth;
+      break;
+    case Layout::kTableRow:
+      if (!is_last_row(node)) sink.put_separator('\n');
+      break;
+    case Layout::kTableCell:
+      if (followed_by(node, {GUMBO_TAG_TD, GUMBO_TAG_TH})) {
+        sink.put_separator('\t');
+      } else {
+        sink.start_line();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// Walks the tree with an explicit stack: pages may nest far deeper than the
+// call stack allows.
+std::string render_tree(const GumboNode* root) {
+  TextSink sink;
+  int preformatted_depth = 0;
+  std::vector<Frame> stack;
+  const Layout root_layout = layout_of(root);
+  if (root_layout == Layout::kHidden) return {};
+  enter(root_layout, sink, preformatted_depth);
+  stack.push_back({root, root_layout});
+  while (!stack.empty()) {
+    const GumboNode* node = stack.back().node;
+    const GumboVector& children = node->v.element.children;
+    if (stack.back().next_child == children.length) {
+      leave(node, stack.back().layout, sink, preformatted_depth);
+      stack.pop_back();
+      continue;
+    }
+    const auto* child = static_cast<const GumboNode*>(children.data[stack.back().next_child++]);
+    switch (child->type) {
+      case GUMBO_NODE_TEXT:
+      case GUMBO_NODE_WHITESPACE:
+      case GUMBO_NODE_CDATA:
+        if (preformatted_depth > 0) {
+          sink.put_preformatted(child->v.text.text);
+        } else {
+          sink.put_flowing(child->v.text.text);
+        }
+        break;
+      case GUMBO_NODE_ELEMENT:
+      case GUMBO_NODE_TEMPLATE: {
+        const Layout layout = layout_of(child);
+        if (layout == Layout::kHidden) break;
+        enter(layout, sink, preformatted_depth);
+        stack.push_back({child, layout});
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  return sink.finish();
+}
+
+}  // namespace
+
+std::string render_html_text(std::string_view html) {
+  if (html.size() > kMaxHtmlBytes || nests_too_deep(html)) return {};
+  GumboOptions options = kGumboDefaultOptions;
+  // Recording errors costs quadratic time on deeply nested unclosed tags.
+  options.max_errors = 0;
+  GumboOutput* output = gumbo_parse_with_options(&options, html.data(), html.size());
+  if (output == nullptr) return {};
+  std::string text = output->root != nullptr ? render_tree(output->root) : std::string();
+  gumbo_destroy_output(&options, output);
+  return text;
+}

@@ -1,0 +1,117 @@
+#include "text/conversions.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(Utf8ToAnsi, Cases) {
+  struct Case {
+    const char* name;
+    std::string utf8, gbk;
+  };
+  const std::vector<Case> cases = {
+      {"chapter characters", "\xE7\xAB\xA0\xE8\x8A\x82", "\xD5\xC2\xBD\xDA"},
+      {"empty", "", ""},
+      {"no-break space", "\xC2\xA0\xC2\xA0x", "  x"},
+      {"outside GBK", "\xF0\x9F\x98\x80", "?"},
+      {"malformed in the middle keeps the rest",
+       "a\xFF"
+       "b\xE7\xAB\xA0",
+       "a?b\xD5\xC2"},
+      {"zero byte ends the text", std::string("a\0b", 3), "a"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(utf8_to_ansi(c.utf8), c.gbk) << c.name;
+}
+
+TEST(StripBlankLines, Cases) {
+  struct Case {
+    const char* name;
+    std::string text, cleaned, shortened;
+  };
+  const std::vector<Case> cases = {
+      {"blank lines between two lines", "\r\nOne\r\n\r\nTwo\r\n", "One\r\nTwo", "One\r\n\r\nTwo"},
+      {"only one leading CR LF goes", "\r\n\r\nOne", "\r\nOne", "\r\nOne"},
+      {"single CR LF", "\r\n", "", ""},
+      {"white-space lines", "a\r\n\r\n \t\r\n\xA1\xA1\r\nb", "a\r\n\xA1\xA1\r\nb",
+       "a\r\n\r\n \t\r\n\xA1\xA1\r\nb"},
+      {"bare line feeds stay", "a\n\nb", "a\n\nb", "a\n\nb"},
+      {"two-byte text kept", "\xD5\xC2\r\n\r\n\xBD\xDA", "\xD5\xC2\r\n\xBD\xDA",
+       "\xD5\xC2\r\n\r\n\xBD\xDA"},
+  };
+  for (const auto& c : cases) {
+    std::string text = c.text;
+    EXPECT_EQ(strip_blank_lines(text), c.cleaned) << c.name;
+    EXPECT_EQ(text, c.shortened) << c.name;
+  }
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// Each html_cases/NAME.html (UTF-8) renders to html_cases/NAME.txt: the text
+// a browser shows, written with LF line ends and one final LF that is not
+// part of the text.
+TEST(HtmlToText, RendersLikeABrowser) {
+  int cases = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(NOVEL_HTML_CASES_DIR)) {
+    if (entry.path().extension() != ".html") continue;
+    ++cases;
+    std::filesystem::path expected_path = entry.path();
+    expected_path.replace_extension(".txt");
+    std::string expected = read_file(expected_path);
+    if (!expected.empty() && expected.back() == '\n') expected.pop_back();
+    std::string expected_crlf;
+    for (const char c : expected) {
+      if (c == '\n') expected_crlf += '\r';
+      expected_crlf += c;
+    }
+    std::string page = utf8_to_ansi(read_file(entry.path()));
+    const std::string text = html_to_text(page);
+    EXPECT_EQ(text, utf8_to_ansi(expected_crlf)) << entry.path().filename();
+    EXPECT_EQ(page, text) << "the caller's text is replaced";
+  }
+  EXPECT_GT(cases, 0);
+}
+
+std::string repeated(const std::string& piece, int times) {
+  std::string text;
+  for (int k = 0; k < times; ++k) text += piece;
+  return text;
+}
+
+TEST(HtmlToText, HostilePagesEndQuickly) {
+  struct Case {
+    const char* name;
+    std::string page, text;
+  };
+  const std::string lines = repeated("a\r\n", 3999) + "a";
+  const std::vector<Case> cases = {
+      {"nesting within reach", repeated("<div>", 2500) + "x", "x"},
+      {"nesting beyond reach", repeated("<div>", 100000) + "x", ""},
+      {"unclosed formatting tags", repeated("<b><i>", 20000) + "y", ""},
+      {"closed blocks do not add up", repeated("<div><span>a</span></div>", 4000), lines},
+      {"siblings that close each other", "<ul>" + repeated("<li>a", 4000), lines},
+      {"an end tag does not close past a block", repeated("<span><div>", 4000) + "z", ""},
+      {"tags inside a script are text", "<script>" + repeated("<div>", 5000) + "</SCRIPT>x", "x"},
+      {"over the size cap", std::string(5 * 1024 * 1024, 'a'), ""},
+  };
+  for (const auto& c : cases) {
+    std::string page = c.page;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(html_to_text(page) == c.text) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3)) << c.name;
+  }
+}
+
+}  // namespace
