@@ -135,6 +135,8 @@ TlsServer::TlsServer(std::string redirect_location) : impl_(std::make_unique<Imp
           response.set_content("secure " + request.path, "text/plain");
         }
       });
+  // One request a connection, so that stop() need not wait out an idle one.
+  impl_->server.set_keep_alive_max_count(1);
   port_ = impl_->server.bind_to_any_port("127.0.0.1");
   impl_->runner = std::thread([this] { impl_->server.listen_after_bind(); });
   while (!impl_->server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
