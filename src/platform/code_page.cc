@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -81,6 +82,35 @@ uint16_t unit_at(std::string_view wide, size_t at) {
 
 bool is_high_surrogate(uint16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(uint16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// End of the run of ASCII bytes that starts at `begin`, eight at a time
+// where it can.
+size_t ascii_run_end(std::string_view text, size_t begin) {
+  size_t end = begin;
+  for (uint64_t word; end + 8 <= text.size(); end += 8) {
+    std::memcpy(&word, text.data() + end, 8);
+    if ((word & 0x8080808080808080ull) != 0) break;
+  }
+  while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+  return end;
+}
+
+// End of the run of UTF-16LE code units 1..0x7F that starts at `begin`, four
+// at a time where it can.
+size_t wide_ascii_run_end(std::string_view wide, size_t begin) {
+  size_t end = begin;
+  for (uint64_t word; end + 8 <= wide.size(); end += 8) {
+    std::memcpy(&word, wide.data() + end, 8);
+    const bool high_bits = (word & 0xFF80FF80FF80FF80ull) != 0;
+    const bool zero_unit = ((word - 0x0001000100010001ull) & ~word & 0x8000800080008000ull) != 0;
+    if (high_bits || zero_unit) break;
+  }
+  while (end + 1 < wide.size() && wide[end + 1] == 0 &&
+         static_cast<unsigned char>(wide[end]) - 1u < 0x7Fu) {
+    end += 2;
+  }
+  return end;
+}
 
 // Converts `piece` with `cd`, appending to `out`. At each place iconv cannot
 // convert, `on_error(rest, out)` appends a substitute and returns how many
@@ -164,10 +194,13 @@ std::string multibyte_to_wide(std::string_view text, int code_page) {
   wide.reserve(text.size() * 2 + 2);
   size_t at = 0;
   while (at < text.size()) {
-    const unsigned char byte = static_cast<unsigned char>(text[at]);
-    if (byte < 0x80) {
-      append_unit(wide, byte);
-      ++at;
+    const size_t ascii_end = ascii_run_end(text, at);
+    if (ascii_end > at) {  // widen a run of ASCII in bulk; resize leaves the high bytes zero
+      const size_t old_size = wide.size();
+      wide.resize(old_size + 2 * (ascii_end - at));
+      char* put = wide.data() + old_size;
+      for (size_t k = at; k < ascii_end; ++k, put += 2) *put = text[k];
+      at = ascii_end;
       continue;
     }
     const size_t end = from_gbk ? gbk_run_end(text, at) : utf8_run_end(text, at);
@@ -203,13 +236,17 @@ std::string wide_to_multibyte(std::string_view wide, int code_page) {
   text.reserve(wide.size());
   size_t at = 0;
   while (at + 1 < wide.size()) {
-    const uint16_t unit = unit_at(wide, at);
-    if (unit == 0) break;
-    if (unit < 0x80) {
-      text.push_back(static_cast<char>(unit));
-      at += 2;
+    const size_t ascii_end = wide_ascii_run_end(wide, at);
+    if (ascii_end > at) {  // narrow a run of ASCII in bulk
+      const size_t old_size = text.size();
+      text.resize(old_size + (ascii_end - at) / 2);
+      char* put = text.data() + old_size;
+      for (size_t k = at; k < ascii_end; k += 2) *put++ = wide[k];
+      at = ascii_end;
       continue;
     }
+    const uint16_t unit = unit_at(wide, at);
+    if (unit == 0) break;
     const size_t end = wide_run_end(wide, at, to_gbk);
     if (end == at) {  // no-break space or euro sign on the way to GBK
       substitute(wide.substr(at, 2), text);
