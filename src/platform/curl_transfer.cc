@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -109,6 +110,7 @@ std::string origin_of(const std::string& url) {
 // What one hop collects while curl runs it.
 struct Hop {
   const TransferRequest* request = nullptr;
+  CURL* handle = nullptr;
   bool sending_body = false;
   std::string headers;
   std::string body;
@@ -141,6 +143,12 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
   if (hop->body.size() + bytes > kMaxBodyBytes) {
     hop->too_big = true;
     return 0;
+  }
+  if (hop->body.empty()) {
+    // One allocation for a body of announced length (within the cap).
+    curl_off_t length = -1;
+    curl_easy_getinfo(hop->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (length > 0) hop->body.reserve(std::min<size_t>(static_cast<size_t>(length), kMaxBodyBytes));
   }
   hop->body.append(data, bytes);
   return bytes;
@@ -189,7 +197,14 @@ void configure(CURL* handle, const TransferRequest& request, const std::string& 
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, request.connect_timeout_ms);
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, request.verify_peer ? 1L : 0L);
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, request.verify_host ? 2L : 0L);
-  if (!request.ca_file.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, request.ca_file.c_str());
+  if (!request.verify_peer) {
+    // Nothing to check against: spares loading the system's authorities for
+    // every new connection.
+    curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+  } else if (!request.ca_file.empty()) {
+    curl_easy_setopt(handle, CURLOPT_CAINFO, request.ca_file.c_str());
+  }
   if (!request.agent.empty()) curl_easy_setopt(handle, CURLOPT_USERAGENT, request.agent.c_str());
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
@@ -214,6 +229,7 @@ void configure(CURL* handle, const TransferRequest& request, const std::string& 
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, hop);
   curl_easy_setopt(handle, CURLOPT_SHARE,
                    request.use_cookie_store ? cookie_share() : plain_share());
+  // Switches the cookie engine on; the cookies themselves live in the share.
   if (request.use_cookie_store) curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
 }
 
@@ -286,25 +302,21 @@ TransferResult run_transfer(const TransferRequest& request) {
     if (!is_header_safe(line)) return result;
   }
 
-  // A handle of its own when cookies may be stored: they must not reach the
-  // next exchange that this thread's reused handle runs.
-  std::unique_ptr<CURL, EasyDeleter> own_handle;
-  if (request.use_cookie_store) {
-    own_handle.reset(curl_easy_init());
-    if (!own_handle) return result;
-  }
-
   std::string url = request.url;
   std::string verb = request.verb;
   bool send_body = request.send_body || verb == "POST";
   bool drop_credentials = false;
   for (int hops = 0;; ++hops) {
-    CURL* handle = own_handle ? own_handle.get() : thread_handle();
+    // A new handle for each hop when cookies may be stored: they live in the
+    // share, and must not stay on this thread's reused handle.
+    std::unique_ptr<CURL, EasyDeleter> own_handle;
+    if (request.use_cookie_store) own_handle.reset(curl_easy_init());
+    CURL* handle = request.use_cookie_store ? own_handle.get() : thread_handle();
     if (handle == nullptr) return result;
-    if (own_handle) curl_easy_reset(handle);
     auto headers = make_header_list(request.header_lines, drop_credentials);
     Hop hop;
     hop.request = &request;
+    hop.handle = handle;
     hop.sending_body = send_body && verb != "HEAD";
     configure(handle, request, url, verb, send_body, headers.get(), &hop);
     CURLcode code = curl_easy_perform(handle);
