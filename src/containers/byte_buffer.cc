@@ -59,7 +59,12 @@ void ByteBuffer::assign(std::string_view bytes) {
   length = static_cast<int32_t>(bytes.size());
 }
 
-int32_t ByteBuffer::append(std::string_view bytes) { return insert(length, bytes); }
+int32_t ByteBuffer::append(std::string_view bytes) {
+  if (bytes.empty() || !make_room(bytes.size())) return length;
+  bytes.copy(data + length, bytes.size());
+  length += static_cast<int32_t>(bytes.size());
+  return length;
+}
 
 int32_t ByteBuffer::insert(int64_t offset, std::string_view bytes) {
   if (bytes.empty() || !make_room(bytes.size())) return length;

@@ -52,10 +52,8 @@ uint32_t bytes_hash(std::string_view bytes) {
   return h;
 }
 
-uint32_t hash_of(int32_t type, HashView item) {
+uint32_t string_hash(int32_t type, HashView item) {
   switch (type) {
-    case kHashInteger:
-      return static_cast<uint32_t>(item.integer());
     case kHashText:
       return table_hash(text_part(item.bytes()));
     case kHashBytes:
@@ -63,6 +61,11 @@ uint32_t hash_of(int32_t type, HashView item) {
     default:
       return 0;
   }
+}
+
+// Kept small so that it inlines: an integer lookup then costs no call here.
+inline uint32_t hash_of(int32_t type, HashView item) {
+  return type == kHashInteger ? static_cast<uint32_t>(item.integer()) : string_hash(type, item);
 }
 
 Stored store(int32_t type, HashView item) {
@@ -116,9 +119,13 @@ bool equal(int32_t type, Stored stored, HashView item) {
   }
 }
 
-HashItem copy_out(int32_t type, Stored stored) {
-  const HashView view = view_of(type, stored);
-  return HashItem(type, view.integer(), std::string(view.bytes()));
+HashItem copy_out_string(int32_t type, Stored stored) {
+  return HashItem(type, 0, std::string(view_of(type, stored).bytes()));
+}
+
+// Kept small so that it inlines: handing out an integer needs no string work.
+inline HashItem copy_out(int32_t type, Stored stored) {
+  return type == kHashInteger ? HashItem(type, stored.integer) : copy_out_string(type, stored);
 }
 
 int32_t bucket_index(uint32_t hash, int32_t bucket_count) {
@@ -141,7 +148,13 @@ struct Table {
   int32_t value_type = 0;
 
   Node* find(uint32_t hash, HashView key) const {
-    for (Node* node = buckets[bucket_index(hash, bucket_count)]; node; node = node->next) {
+    Node* node = buckets[bucket_index(hash, bucket_count)];
+    if (key_type == kHashInteger) {
+      // An integer key is its own hash: one comparison settles each node.
+      while (node && node->hash != hash) node = node->next;
+      return node;
+    }
+    for (; node; node = node->next) {
       if (node->hash == hash && equal(key_type, node->key, key)) return node;
     }
     return nullptr;
