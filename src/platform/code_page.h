@@ -18,11 +18,21 @@
 #ifndef NOVEL_PLATFORM_CODE_PAGE_H_
 #define NOVEL_PLATFORM_CODE_PAGE_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 constexpr int kCodePageGbk = 936;
 constexpr int kCodePageUtf8 = 65001;
+
+// Bytes of the UTF-8 character that starts with `lead`; 1 for a byte that
+// starts none.
+inline size_t utf8_char_width(unsigned char lead) {
+  if (lead < 0xC0) return 1;
+  if (lead < 0xE0) return 2;
+  if (lead < 0xF0) return 3;
+  return 4;
+}
 
 // UTF-16LE code units of `text`, followed by one zero code unit, as bytes.
 // Any `code_page` other than kCodePageGbk is read as UTF-8.

@@ -141,52 +141,46 @@ Layout layout_of(const GumboNode* node) {
   return layout_of_tag(element.tag);
 }
 
-// Whether an element with one of `tags` follows `node` among its siblings.
-bool followed_by(const GumboNode* node, std::initializer_list<GumboTag> tags) {
-  if (node->parent == nullptr) return false;
-  const GumboVector& siblings = node->parent->v.element.children;
-  for (size_t k = node->index_within_parent + 1; k < siblings.length; ++k) {
-    const auto* sibling = static_cast<const GumboNode*>(siblings.data[k]);
-    if (is_element(sibling) &&
-        std::find(tags.begin(), tags.end(), sibling->v.element.tag) != tags.end()) {
-      return true;
-    }
-  }
-  return false;
+bool has_tag(const GumboNode* node, std::initializer_list<GumboTag> tags) {
+  return is_element(node) && std::find(tags.begin(), tags.end(), node->v.element.tag) != tags.end();
 }
 
-bool has_child(const GumboNode* node, GumboTag tag) {
+// The last child of `node` with one of `tags`, or null.
+const GumboNode* last_child_with(const GumboNode* node, std::initializer_list<GumboTag> tags) {
   const GumboVector& children = node->v.element.children;
+  for (size_t k = children.length; k > 0; --k) {
+    const auto* child = static_cast<const GumboNode*>(children.data[k - 1]);
+    if (has_tag(child, tags)) return child;
+  }
+  return nullptr;
+}
+
+// The table's last row, in its own children or in its row groups, or null.
+const GumboNode* last_row_of(const GumboNode* table) {
+  const GumboNode* last = nullptr;
+  const GumboVector& children = table->v.element.children;
   for (size_t k = 0; k < children.length; ++k) {
     const auto* child = static_cast<const GumboNode*>(children.data[k]);
-    if (is_element(child) && child->v.element.tag == tag) return true;
+    if (has_tag(child, {GUMBO_TAG_TR})) {
+      last = child;
+    } else if (has_tag(child, {GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT})) {
+      if (const GumboNode* row = last_child_with(child, {GUMBO_TAG_TR})) last = row;
+    }
   }
-  return false;
-}
-
-bool is_last_row(const GumboNode* row) {
-  if (followed_by(row, {GUMBO_TAG_TR})) return false;
-  const GumboNode* section = row->parent;
-  if (section == nullptr || !is_element(section) || section->v.element.tag == GUMBO_TAG_TABLE) {
-    return true;
-  }
-  const GumboVector& siblings = section->parent->v.element.children;
-  for (size_t k = section->index_within_parent + 1; k < siblings.length; ++k) {
-    const auto* sibling = static_cast<const GumboNode*>(siblings.data[k]);
-    if (is_element(sibling) && has_child(sibling, GUMBO_TAG_TR)) return false;
-  }
-  return true;
+  return last;
 }
 
 bool is_collapsible_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-// Deepest element nesting handed to gumbo. Its tree builder walks the stack of
-// open elements for scope checks, so its time grows with the square of the
-// depth: 10000 levels take 0.3 s and 100000 half a minute, while real pages
-// stay below a hundred.
+// Bounds on what gumbo is handed. Its tree builder walks the stack of open
+// elements for scope checks at most tags, so its time grows with the number of
+// tags times the depth: 10000 nested levels take 0.3 s, 100000 half a minute,
+// and 500000 stray end tags under 3000 open ones 20 s. Real pages nest a few
+// dozen levels and cost a few million steps at most.
 constexpr size_t kMaxNestingDepth = 3000;
+constexpr size_t kMaxScopeSteps = 30'000'000;
 
 char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -297,27 +291,42 @@ bool holds_raw_text(GumboTag tag) {
 
 // Whether an end tag may close an open element beneath this one: the tree
 // builder lets it pass phrasing and unknown elements only.
-bool end_tag_passes(const std::string& name) {
-  const GumboTag tag = gumbo_tag_enum(name.c_str());
+bool end_tag_passes(GumboTag tag) {
   return tag == GUMBO_TAG_UNKNOWN || (layout_of_tag(tag) == Layout::kInline &&
                                       tag != GUMBO_TAG_BUTTON && tag != GUMBO_TAG_MARQUEE);
 }
 
-bool is_foreign_root(const std::string& name) { return name == "svg" || name == "math"; }
+bool is_foreign_root(GumboTag tag) { return tag == GUMBO_TAG_SVG || tag == GUMBO_TAG_MATH; }
 
-// Whether `html` may nest elements deeper than kMaxNestingDepth. A quick
-// tokenizer follows the tree builder's main rules and errs towards deeper.
-bool nests_too_deep(std::string_view html) {
-  std::vector<std::string> open;
+// Where the comment that opens at `at` ends: past "-->" or "--!>", or npos.
+size_t comment_end(std::string_view html, size_t at) {
+  for (size_t dashes = html.find("--", at + 2); dashes != std::string_view::npos;
+       dashes = html.find("--", dashes + 1)) {
+    if (html.compare(dashes + 2, 1, ">") == 0) return dashes + 3;
+    if (html.compare(dashes + 2, 2, "!>") == 0) return dashes + 4;
+  }
+  return std::string_view::npos;
+}
+
+struct OpenElement {
+  std::string name;
+  GumboTag tag;
+};
+
+// Whether parsing `html` could nest elements deeper than kMaxNestingDepth or
+// walk the open elements more than kMaxScopeSteps times. A quick tokenizer
+// follows the tree builder's main rules and errs towards more.
+bool too_costly_to_parse(std::string_view html) {
+  std::vector<OpenElement> open;
   size_t foreign = 0;  // open svg and math elements, where no text is raw
+  size_t scope_steps = 0;
   size_t at = 0;
   while ((at = html.find('<', at)) != std::string_view::npos) {
     const size_t next = at + 1;
     if (next >= html.size()) break;
     if (html.compare(next, 3, "!--") == 0) {
-      const size_t close = std::min(html.find("-->", at + 2), html.find("--!>", at + 2));
-      if (close == std::string_view::npos) break;
-      at = close + 3;
+      at = comment_end(html, at);
+      if (at == std::string_view::npos) break;
       continue;
     }
     const bool end_tag = html[next] == '/';
@@ -332,16 +341,18 @@ bool nests_too_deep(std::string_view html) {
       name.push_back(lower_ascii(html[name_end]));
     }
     at = skip_tag(html, name_end);
+    scope_steps += open.size();
+    if (scope_steps > kMaxScopeSteps) return true;
     if (end_tag) {
       for (size_t k = open.size(); k > 0; --k) {
-        if (open[k - 1] == name) {
+        if (open[k - 1].name == name) {
           for (size_t popped = k - 1; popped < open.size(); ++popped) {
-            if (is_foreign_root(open[popped])) --foreign;
+            if (is_foreign_root(open[popped].tag)) --foreign;
           }
           open.resize(k - 1);
           break;
         }
-        if (!end_tag_passes(open[k - 1])) break;
+        if (!end_tag_passes(open[k - 1].tag)) break;
       }
       continue;
     }
@@ -353,8 +364,8 @@ bool nests_too_deep(std::string_view html) {
       continue;
     }
     if (is_void(tag) || closes_own_kind(tag)) continue;
-    if (is_foreign_root(name)) ++foreign;
-    open.push_back(std::move(name));
+    if (is_foreign_root(tag)) ++foreign;
+    open.push_back({std::move(name), tag});
     if (open.size() > kMaxNestingDepth) return true;
   }
   return false;
@@ -443,113 +454,135 @@ class TextSink {
 struct Frame {
   const GumboNode* node;
   Layout layout;
+  // For a table its last row, for a row its last cell: found once on entry,
+  // so that tables of any size render in linear time.
+  const GumboNode* last = nullptr;
   size_t next_child = 0;
 };
 
-void enter(Layout layout, TextSink& sink, int& preformatted_depth) {
-  switch (layout) {
-    case Layout::kBlock:
-      sink.require_breaks(1);
-      break;
-    case Layout::kParagraph:
-      sink.require_breaks(2);
-      break;
-    case Layout::kPreformatted:
-      sink.require_breaks(1);
-      ++preformatted_depth;
-      break;
-    case Layout::kTableCell:
-      sink.start_line();
-      break;
-    case Layout::kLineBreak:
-      sink.put_separator('\n');
-      break;
-    default:
-      break;
-  }
-}
-
-void leave(const GumboNode* node, Layout layout, TextSink& sink, int& preformatted_depth) {
-  switch (layout) {
-    case Layout::kBlock:
-      sink.require_breaks(1);
-      break;
-    case Layout::kParagraph:
-      sink.require_breaks(2);
-      break;
-    case Layout::kPreformatted:
-      sink.require_breaks(1);
-      --preformatted_depth;
-      break;
-    case Layout::kTableRow:
-      if (!is_last_row(node)) sink.put_separator('\n');
-      break;
-    case Layout::kTableCell:
-      if (followed_by(node, {GUMBO_TAG_TD, GUMBO_TAG_TH})) {
-        sink.put_separator('\t');
-      } else {
-        sink.start_line();
+// Renders an element's content with an explicit stack: pages may nest far
+// deeper than the call stack allows.
+class TreeWalk {
+ public:
+  std::string render(const GumboNode* root) {
+    if (!enter(root)) return {};
+    while (!stack_.empty()) {
+      Frame& frame = stack_.back();
+      const GumboVector& children = frame.node->v.element.children;
+      if (frame.next_child == children.length) {
+        leave();
+        continue;
       }
-      break;
-    default:
-      break;
-  }
-}
-
-// Walks the tree with an explicit stack: pages may nest far deeper than the
-// call stack allows.
-std::string render_tree(const GumboNode* root) {
-  TextSink sink;
-  int preformatted_depth = 0;
-  std::vector<Frame> stack;
-  const Layout root_layout = layout_of(root);
-  if (root_layout == Layout::kHidden) return {};
-  enter(root_layout, sink, preformatted_depth);
-  stack.push_back({root, root_layout});
-  while (!stack.empty()) {
-    const GumboNode* node = stack.back().node;
-    const GumboVector& children = node->v.element.children;
-    if (stack.back().next_child == children.length) {
-      leave(node, stack.back().layout, sink, preformatted_depth);
-      stack.pop_back();
-      continue;
+      const auto* child = static_cast<const GumboNode*>(children.data[frame.next_child++]);
+      switch (child->type) {
+        case GUMBO_NODE_TEXT:
+        case GUMBO_NODE_WHITESPACE:
+        case GUMBO_NODE_CDATA:
+          if (preformatted_depth_ > 0) {
+            sink_.put_preformatted(child->v.text.text);
+          } else {
+            sink_.put_flowing(child->v.text.text);
+          }
+          break;
+        case GUMBO_NODE_ELEMENT:
+        case GUMBO_NODE_TEMPLATE:
+          enter(child);
+          break;
+        default:
+          break;
+      }
     }
-    const auto* child = static_cast<const GumboNode*>(children.data[stack.back().next_child++]);
-    switch (child->type) {
-      case GUMBO_NODE_TEXT:
-      case GUMBO_NODE_WHITESPACE:
-      case GUMBO_NODE_CDATA:
-        if (preformatted_depth > 0) {
-          sink.put_preformatted(child->v.text.text);
+    return sink_.finish();
+  }
+
+ private:
+  // Pushes a shown element; false for a hidden one.
+  bool enter(const GumboNode* node) {
+    const Layout layout = layout_of(node);
+    Frame frame{node, layout};
+    switch (layout) {
+      case Layout::kHidden:
+        return false;
+      case Layout::kBlock:
+        sink_.require_breaks(1);
+        if (node->v.element.tag == GUMBO_TAG_TABLE) frame.last = last_row_of(node);
+        break;
+      case Layout::kParagraph:
+        sink_.require_breaks(2);
+        break;
+      case Layout::kPreformatted:
+        sink_.require_breaks(1);
+        ++preformatted_depth_;
+        break;
+      case Layout::kTableRow:
+        frame.last = last_child_with(node, {GUMBO_TAG_TD, GUMBO_TAG_TH});
+        break;
+      case Layout::kTableCell:
+        sink_.start_line();
+        break;
+      case Layout::kLineBreak:
+        sink_.put_separator('\n');
+        break;
+      default:
+        break;
+    }
+    stack_.push_back(frame);
+    return true;
+  }
+
+  void leave() {
+    const Frame frame = stack_.back();
+    stack_.pop_back();
+    switch (frame.layout) {
+      case Layout::kBlock:
+        sink_.require_breaks(1);
+        break;
+      case Layout::kParagraph:
+        sink_.require_breaks(2);
+        break;
+      case Layout::kPreformatted:
+        sink_.require_breaks(1);
+        --preformatted_depth_;
+        break;
+      case Layout::kTableRow:
+        if (!is_last(frame.node, 2)) sink_.put_separator('\n');
+        break;
+      case Layout::kTableCell:
+        if (!is_last(frame.node, 1)) {
+          sink_.put_separator('\t');
         } else {
-          sink.put_flowing(child->v.text.text);
+          sink_.start_line();
         }
         break;
-      case GUMBO_NODE_ELEMENT:
-      case GUMBO_NODE_TEMPLATE: {
-        const Layout layout = layout_of(child);
-        if (layout == Layout::kHidden) break;
-        enter(layout, sink, preformatted_depth);
-        stack.push_back({child, layout});
-        break;
-      }
       default:
         break;
     }
   }
-  return sink.finish();
-}
+
+  // Whether `node` is the last of its kind that a frame at most `levels`
+  // below the top recorded; a cell or row outside its usual parents is last.
+  bool is_last(const GumboNode* node, size_t levels) const {
+    for (size_t k = stack_.size(); k > 0 && levels > 0; --k, --levels) {
+      if (stack_[k - 1].last != nullptr) return stack_[k - 1].last == node;
+    }
+    return true;
+  }
+
+  TextSink sink_;
+  std::vector<Frame> stack_;
+  int preformatted_depth_ = 0;
+};
 
 }  // namespace
 
 std::string render_html_text(std::string_view html) {
-  if (html.size() > kMaxHtmlBytes || nests_too_deep(html)) return {};
+  if (html.size() > kMaxHtmlBytes || too_costly_to_parse(html)) return {};
   GumboOptions options = kGumboDefaultOptions;
   // Recording errors costs quadratic time on deeply nested unclosed tags.
   options.max_errors = 0;
   GumboOutput* output = gumbo_parse_with_options(&options, html.data(), html.size());
   if (output == nullptr) return {};
-  std::string text = output->root != nullptr ? render_tree(output->root) : std::string();
+  std::string text = output->root != nullptr ? TreeWalk().render(output->root) : std::string();
   gumbo_destroy_output(&options, output);
   return text;
 }

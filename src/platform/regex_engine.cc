@@ -3,6 +3,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include "platform/code_page.h"
+
 namespace {
 
 // Bounds on one search call. The match limit stops exponential backtracking
@@ -45,14 +47,6 @@ class SearchWorkspace {
 pcre2_match_context* thread_match_context() {
   thread_local SearchWorkspace workspace;
   return workspace.context();
-}
-
-// Bytes of the UTF-8 character that starts with `lead`; 1 for a stray byte.
-size_t utf8_width(unsigned char lead) {
-  if (lead < 0xC0) return 1;
-  if (lead < 0xE0) return 2;
-  if (lead < 0xF0) return 3;
-  return 4;
 }
 
 void append_span(std::string& out, std::string_view subject, const RegexSpan& span) {
@@ -120,8 +114,9 @@ std::vector<RegexMatch> RegexEngine::find(std::string_view subject, bool global)
     }
     if (rc == PCRE2_ERROR_NOMATCH && options != 0) {
       // No non-empty match where the empty one was: move one character on.
-      offset +=
-          offset < subject.size() ? utf8_width(static_cast<unsigned char>(subject[offset])) : 1;
+      offset += offset < subject.size()
+                    ? utf8_char_width(static_cast<unsigned char>(subject[offset]))
+                    : 1;
       options = 0;
       continue;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/code_page.h"
 #include "text/conversions.h"
 #include "text/text_ops.h"
 
@@ -9,13 +10,6 @@ namespace {
 
 // "#引号" in GBK.
 constexpr std::string_view kQuoteEscape = "#\xD2\xFD\xBA\xC5";
-
-size_t utf8_width(unsigned char lead) {
-  if (lead < 0xC0) return 1;
-  if (lead < 0xE0) return 2;
-  if (lead < 0xF0) return 3;
-  return 4;
-}
 
 }  // namespace
 
@@ -85,7 +79,7 @@ int64_t RegexObject::gbk_offset(size_t utf8_offset) const {
     walked_gbk = 0;
   }
   while (walked_utf8 < utf8_offset && walked_gbk < subject_text.size()) {
-    walked_utf8 += utf8_width(static_cast<unsigned char>(subject[walked_utf8]));
+    walked_utf8 += utf8_char_width(static_cast<unsigned char>(subject[walked_utf8]));
     walked_gbk += char_width(static_cast<unsigned char>(subject_text[walked_gbk]));
   }
   return static_cast<int64_t>(std::min(walked_gbk, subject_text.size()));

@@ -103,6 +103,10 @@ TEST(HtmlToText, HostilePagesEndQuickly) {
       {"closed blocks do not add up", repeated("<div><span>a</span></div>", 4000), lines},
       {"siblings that close each other", "<ul>" + repeated("<li>a", 4000), lines},
       {"an end tag does not close past a block", repeated("<span><div>", 4000) + "z", ""},
+      {"stray end tags under many open elements",
+       repeated("<span>", 2900) + repeated("</x>", 500000) + "z", ""},
+      {"a row of many cells", "<table><tr>" + repeated("<td>a", 50000) + "</table>",
+       repeated("a\t", 49999) + "a"},
       {"tags inside a script are text", "<script>" + repeated("<div>", 5000) + "</SCRIPT>x", "x"},
       {"over the size cap", std::string(5 * 1024 * 1024, 'a'), ""},
   };
