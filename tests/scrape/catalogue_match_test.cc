@@ -1,0 +1,93 @@
+#include "scrape/catalogue_match.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "scrape/scrape_fixture.h"
+
+namespace {
+
+using Buttons = std::array<bool, 3>;  // 匹配, 采集, 输出TXT
+using RunMatch = ScrapeFixture;
+
+TEST_F(RunMatch, FindsTheTitleAndEveryLinkAndForgetsTheLastMatch) {
+  serve(book_of(120, 5));
+  state_.MatchedLinkText = "stale";
+  controls_.insert_row(ListView::kMatchList, 0, "1");
+  controls_.set_button_enabled(Button::kExport, true);
+
+  run_match();
+
+  const std::string title = gbk(book().title());
+  EXPECT_EQ(state_.BookTitle.get(), title);
+  EXPECT_EQ(controls_.caption(),
+            gbk("墨舟中文网小说采集器V1.0") + std::string(16, ' ') + "----------" + title);
+  EXPECT_EQ(controls_.count_label(), gbk("已匹配120章！"));
+  const std::vector<FakeWindowControls::Row> rows = controls_.rows(ListView::kMatchList);
+  ASSERT_EQ(rows.size(), 120u);
+  std::string joined;
+  for (int chapter = 1; chapter <= 120; ++chapter) {
+    const FakeWindowControls::Row& row = rows[chapter - 1];
+    EXPECT_EQ(row.number, std::to_string(chapter));
+    EXPECT_TRUE(row.text.starts_with("<a href=\"//" + host_ + book().chapter_path(chapter) + "\""))
+        << row.text;
+    EXPECT_TRUE(row.text.ends_with("data-cid=\"//")) << row.text;
+    joined += row.text;
+  }
+  EXPECT_EQ(state_.MatchedLinkText, joined);
+  EXPECT_EQ(controls_.buttons(), (Buttons{true, true, false}));
+  EXPECT_EQ(controls_.match_results(), std::vector<bool>{true});
+}
+
+TEST_F(RunMatch, PatternWithoutMatchListsNothing) {
+  serve(book_of(10));
+  controls_.set_edit(EditBox::kMatchPattern, "<a href=\"//elsewhere/");
+  run_match();
+  EXPECT_EQ(controls_.count_label(), gbk("已匹配0章！"));
+  EXPECT_TRUE(controls_.rows(ListView::kMatchList).empty());
+  EXPECT_TRUE(state_.MatchedLinkText.empty());
+  EXPECT_EQ(controls_.buttons(), (Buttons{true, true, false}));
+}
+
+TEST_F(RunMatch, RetriesAfterAPauseWithTheCorrectedAddress) {
+  serve(book_of(5));
+  const std::string right_address = controls_.edit_text(EditBox::kCatalogueAddress);
+  controls_.set_edit(EditBox::kCatalogueAddress, "http://127.0.0.1:1/info/1012919215");
+  Buttons during_retry{true, true, true};
+  controls_.on_retry([&](int) {
+    during_retry = controls_.buttons();
+    controls_.set_edit(EditBox::kCatalogueAddress, right_address);
+    return true;
+  });
+
+  const auto started = std::chrono::steady_clock::now();
+  run_match();
+
+  EXPECT_GE(std::chrono::steady_clock::now() - started, match_retry_pause(1));
+  EXPECT_EQ(controls_.retries(), 1);
+  EXPECT_EQ(during_retry, (Buttons{false, false, false}));
+  EXPECT_EQ(controls_.count_labels(),
+            (std::vector<std::string>{gbk("正在重试第1次…"), gbk("已匹配5章！")}));
+  EXPECT_EQ(controls_.rows(ListView::kMatchList).size(), 5u);
+  EXPECT_EQ(controls_.match_results(), std::vector<bool>{true});
+}
+
+TEST_F(RunMatch, GivingUpReturnsOnlyTheMatchButton) {
+  controls_.set_edit(EditBox::kCatalogueAddress, "http://127.0.0.1:1/info/1012919215");
+  controls_.on_retry([](int attempt) { return attempt < 3; });
+  run_match();
+  EXPECT_EQ(controls_.retries(), 3);
+  EXPECT_EQ(controls_.buttons(), (Buttons{true, false, false}));
+  EXPECT_EQ(controls_.match_results(), std::vector<bool>{false});
+}
+
+TEST(MatchRetryPause, GrowsFromHalfASecondToFiveSeconds) {
+  const std::vector<std::pair<int, int>> cases = {{1, 500},  {2, 1000}, {3, 2000},
+                                                  {4, 4000}, {5, 5000}, {100, 5000}};
+  for (const auto& [attempt, milliseconds] : cases) {
+    EXPECT_EQ(match_retry_pause(attempt).count(), milliseconds) << attempt;
+  }
+}
+
+}  // namespace
