@@ -35,11 +35,16 @@ std::string make_page() {
   return page + "</body></html>";
 }
 
-double cpu_seconds() {
+struct CpuTime {
+  double user = 0;
+  double system = 0;
+};
+
+CpuTime cpu_time() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return {static_cast<double>(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6,
+          static_cast<double>(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6};
 }
 
 size_t append_body(char* data, size_t size, size_t count, void* body) {
@@ -67,7 +72,7 @@ void run(const char* name, const std::string& base, int pages, int threads, size
          const std::function<std::string(const std::string&)>& fetch) {
   std::atomic<int> next{0};
   std::atomic<int> failed{0};
-  double cpu_before = cpu_seconds();
+  CpuTime before = cpu_time();
   auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> workers;
   for (int t = 0; t < threads; ++t) {
@@ -81,11 +86,15 @@ void run(const char* name, const std::string& base, int pages, int threads, size
   }
   for (std::thread& worker : workers) worker.join();
   double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  double cpu = cpu_seconds() - cpu_before;
+  CpuTime after = cpu_time();
+  double user = after.user - before.user;
+  double system = after.system - before.system;
   double limit = pages * (kDelayMs / 1000.0) / threads;
   std::printf(
-      "%-34s wall %6.2f s  %7.0f pages/s  cpu/page %6.3f ms  x%.2f of %.2f s limit  failed %d\n",
-      name, wall, pages / wall, cpu * 1000 / pages, wall / limit, limit, failed.load());
+      "%-36s wall %5.2f s %6.0f pages/s  client cpu/page %.3f ms (user %.3f, sys %.3f)  "
+      "x%.2f of the %.2f s limit  failed %d\n",
+      name, wall, pages / wall, (user + system) * 1000 / pages, user * 1000 / pages,
+      system * 1000 / pages, wall / limit, limit, failed.load());
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/curl_transfer.h"
@@ -179,31 +182,51 @@ TEST_F(HttpFetch, IgnoresCertificateErrors) {
 
 TEST_F(HttpFetch, ReceiveTimeOutBoundsTheWaitForDataNotTheTransfer) {
   RawServer stalls([](const std::string&) {
-    return RawReply{{{"", 5000}, {"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", 0}}};
+    return RawReply{{{"", 8000}, {"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", 0}}};
   });
   Clock::time_point start = Clock::now();
   int status = -1;
   EXPECT_EQ(http_fetch(stalls.url("/"), {.status = &status, .timeout = 1}), "");
   EXPECT_EQ(status, 0);
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(4000));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(6000));
 
-  // Eight pieces 400 ms apart: 2.8 s in all, but never 1 s without data.
+  // Eight pieces 250 ms apart: 2.25 s in all, but never 1 s without data.
   RawReply trickle;
-  trickle.pieces.push_back({"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n", 400});
-  for (int i = 0; i < 8; ++i) trickle.pieces.push_back({std::to_string(i), 400});
+  trickle.pieces.push_back({"HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n", 250});
+  for (int i = 0; i < 8; ++i) trickle.pieces.push_back({std::to_string(i), 250});
   RawServer slow([&](const std::string&) { return trickle; });
   EXPECT_EQ(http_fetch(slow.url("/"), {.timeout = 1}), "01234567");
 }
 
 TEST_F(HttpFetch, TimeOutMinusOneKeepsTheRequestObjectsOwn) {
   RawServer stalls([](const std::string&) {
-    return RawReply{{{"", 5000}, {"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", 0}}};
+    return RawReply{{{"", 8000}, {"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", 0}}};
   });
   std::unique_ptr<HttpRequest> request = HttpRequest::create();
   request->set_timeouts(500, 500, 500, 500);
   Clock::time_point start = Clock::now();
   EXPECT_EQ(http_fetch(stalls.url("/"), {.timeout = -1, .request_object = request.get()}), "");
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(4000));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(6000));
+}
+
+// Threads share the DNS and TLS session caches, never their connections.
+TEST_F(HttpFetch, ManyThreadsFetchAtOnce) {
+  TlsServer secure;
+  RawServer plain(
+      [](const std::string& request) { return http_reply("200 OK", "", request_line(request)); });
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 12; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 6; ++i) {
+        std::string path = "/" + std::to_string(t) + "/" + std::to_string(i);
+        if (http_fetch(secure.url(path)) != "secure " + path) wrong.fetch_add(1);
+        if (http_fetch(plain.url(path)) != "GET " + path + " HTTP/1.1") wrong.fetch_add(1);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(HttpFetch, FailedExchangesGiveNothing) {
@@ -235,11 +258,6 @@ TEST_F(HttpFetch, BodyOverTheCapGivesNothing) {
   over.pieces.push_back({"b", 0});
   RawServer server([&](const std::string&) { return over; });
   EXPECT_EQ(http_fetch(server.url("/")), "");
-
-  RawReply at_cap = over;
-  at_cap.pieces.pop_back();
-  RawServer exact([&](const std::string&) { return at_cap; });
-  EXPECT_EQ(http_fetch(exact.url("/")).size(), kMaxBodyBytes);
 }
 
 TEST_F(HttpFetch, RefusesAddressesItMustNotFetch) {
