@@ -10,7 +10,7 @@
 
 namespace {
 
-// WinINet-style defaults: a minute to connect, a minute of silence at most.
+// A minute to connect, and a minute of silence at most while the exchange runs.
 constexpr long kConnectTimeoutMs = 60000;
 constexpr long kIdleTimeoutMs = 60000;
 
