@@ -9,12 +9,15 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +50,22 @@ CpuTime cpu_time() {
           static_cast<double>(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6};
 }
 
+// CPU seconds the page server's process has used so far.
+double server_seconds(int server) {
+  std::ifstream stat("/proc/" + std::to_string(server) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  // Fields after the command name, which ends with the last ')': utime and
+  // stime are the 12th and 13th of them.
+  std::istringstream fields(line.substr(line.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int i = 1; i <= 13 && fields >> field; ++i) {
+    if (i >= 12) ticks += std::stod(field);
+  }
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 size_t append_body(char* data, size_t size, size_t count, void* body) {
   static_cast<std::string*>(body)->append(data, size * count);
   return size * count;
@@ -68,11 +87,12 @@ std::string fetch_with_new_handle(const std::string& url) {
   return body;
 }
 
-void run(const char* name, const std::string& base, int pages, int threads, size_t page_size,
-         const std::function<std::string(const std::string&)>& fetch) {
+void run(const char* name, int server, const std::string& base, int pages, int threads,
+         size_t page_size, const std::function<std::string(const std::string&)>& fetch) {
   std::atomic<int> next{0};
   std::atomic<int> failed{0};
   CpuTime before = cpu_time();
+  double server_before = server_seconds(server);
   auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> workers;
   for (int t = 0; t < threads; ++t) {
@@ -87,14 +107,15 @@ void run(const char* name, const std::string& base, int pages, int threads, size
   for (std::thread& worker : workers) worker.join();
   double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   CpuTime after = cpu_time();
+  double server_cpu = server_seconds(server) - server_before;
   double user = after.user - before.user;
   double system = after.system - before.system;
   double limit = pages * (kDelayMs / 1000.0) / threads;
   std::printf(
       "%-36s wall %5.2f s %6.0f pages/s  client cpu/page %.3f ms (user %.3f, sys %.3f)  "
-      "x%.2f of the %.2f s limit  failed %d\n",
+      "server cpu/page %.3f ms  x%.2f of the %.2f s limit  failed %d\n",
       name, wall, pages / wall, (user + system) * 1000 / pages, user * 1000 / pages,
-      system * 1000 / pages, wall / limit, limit, failed.load());
+      system * 1000 / pages, server_cpu * 1000 / pages, wall / limit, limit, failed.load());
 }
 
 }  // namespace
@@ -113,11 +134,11 @@ int main(int argc, char** argv) {
   std::string http = "http://127.0.0.1:" + std::to_string(ports.http);
   std::string https = "https://127.0.0.1:" + std::to_string(ports.https);
   auto reused = [](const std::string& url) { return http_fetch(url); };
-  run("HTTP  http_fetch (handle per thread)", http, pages, threads, page.size(), reused);
-  run("HTTP  reference (handle per page)", http, pages, threads, page.size(),
+  run("HTTP  http_fetch (handle per thread)", child, http, pages, threads, page.size(), reused);
+  run("HTTP  reference (handle per page)", child, http, pages, threads, page.size(),
       fetch_with_new_handle);
-  run("HTTPS http_fetch (handle per thread)", https, pages, threads, page.size(), reused);
-  run("HTTPS reference (handle per page)", https, pages, threads, page.size(),
+  run("HTTPS http_fetch (handle per thread)", child, https, pages, threads, page.size(), reused);
+  run("HTTPS reference (handle per page)", child, https, pages, threads, page.size(),
       fetch_with_new_handle);
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
