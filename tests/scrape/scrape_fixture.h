@@ -33,9 +33,7 @@ class ScrapeFixture : public ::testing::Test {
     site_ = std::make_unique<DemoSite>(site);
     ServerOptions options;
     options.latency_ms = latency_ms;
-    server_ = std::make_unique<HttpServer>(
-        options,
-        [site = site_.get()](const HttpRequest& request) { return site->handle(request); });
+    server_ = std::make_unique<HttpServer>(options, site_->handler());
     std::string error;
     ASSERT_TRUE(server_->start(&error)) << error;
     host_ = "127.0.0.1:" + std::to_string(server_->port());

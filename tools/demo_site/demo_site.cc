@@ -14,8 +14,8 @@ bool is_plain_host(std::string_view host) {
   return true;
 }
 
-HttpReply plain_reply(int status, std::string body) {
-  HttpReply reply;
+ServedReply plain_reply(int status, std::string body) {
+  ServedReply reply;
   reply.status = status;
   reply.content_type = "text/html; charset=utf-8";
   reply.body = std::move(body);
@@ -29,7 +29,7 @@ DemoSite::DemoSite(const SiteOptions& options)
       faults_(options.chapter_count, options.failure_fraction, options.seed,
               options.failure_modes) {}
 
-HttpReply DemoSite::handle(const HttpRequest& request) const {
+ServedReply DemoSite::handle(const ServedRequest& request) const {
   if (request.method != "GET" && request.method != "HEAD") {
     return plain_reply(501, "<html><body>not implemented</body></html>\n");
   }
@@ -47,7 +47,7 @@ HttpReply DemoSite::handle(const HttpRequest& request) const {
     case ChapterFault::kServerError:
       return plain_reply(500, "<html><body>500 服务器繁忙，请稍后再试</body></html>\n");
     case ChapterFault::kConnectionReset: {
-      HttpReply reply;
+      ServedReply reply;
       reply.delivery = Delivery::kResetBeforeReply;
       return reply;
     }

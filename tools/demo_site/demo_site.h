@@ -30,7 +30,11 @@ class DemoSite {
   const GeneratedBook& book() const { return book_; }
   const FaultPlan& faults() const { return faults_; }
 
-  HttpReply handle(const HttpRequest& request) const;
+  ServedReply handle(const ServedRequest& request) const;
+  // handle() as an HttpServer's handler. REQUIRES: the site outlives the server.
+  RequestHandler handler() const {
+    return [this](const ServedRequest& request) { return handle(request); };
+  }
   // Chapter pages answered with their text (faulty ones are not counted).
   int64_t chapters_served() const { return chapters_served_.load(); }
 

@@ -191,7 +191,7 @@ class EventLoop {
     RequestHead head;
     const HeadStatus status = parse_request_head(connection.in, &head);
     if (status == HeadStatus::kIncomplete) return;
-    HttpReply reply;
+    ServedReply reply;
     bool head_only = false;
     if (status == HeadStatus::kComplete) {
       connection.in.erase(0, head.head_size);

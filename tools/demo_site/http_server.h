@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-struct HttpRequest {
+struct ServedRequest {
   std::string method;
   std::string target;  // path and query as sent
   std::string host;    // the Host header, empty when missing
@@ -33,7 +33,7 @@ enum class Delivery {
   kResetBeforeReply,  // close with a TCP reset instead of answering
 };
 
-struct HttpReply {
+struct ServedReply {
   int status = 200;
   std::string content_type = "text/html; charset=utf-8";
   std::vector<std::pair<std::string, std::string>> headers;
@@ -41,7 +41,7 @@ struct HttpReply {
   Delivery delivery = Delivery::kNormal;
 };
 
-using RequestHandler = std::function<HttpReply(const HttpRequest&)>;
+using RequestHandler = std::function<ServedReply(const ServedRequest&)>;
 
 struct ServerOptions {
   int port = 0;        // 0: the system picks a free port

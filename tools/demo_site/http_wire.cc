@@ -96,7 +96,7 @@ HeadStatus parse_request_head(std::string_view buffer, RequestHead* head) {
   return HeadStatus::kComplete;
 }
 
-std::string format_reply(const HttpReply& reply, bool keep_alive, bool head_only) {
+std::string format_reply(const ServedReply& reply, bool keep_alive, bool head_only) {
   std::string text;
   text.reserve(256 + (head_only ? 0 : reply.body.size()));
   text += "HTTP/1.1 " + std::to_string(reply.status) + " ";

@@ -15,7 +15,7 @@ inline constexpr size_t kMaxRequestHead = 16 * 1024;
 enum class HeadStatus { kIncomplete, kComplete, kBad, kTooLarge };
 
 struct RequestHead {
-  HttpRequest request;
+  ServedRequest request;
   size_t head_size = 0;  // bytes up to and including the blank line
   size_t body_size = 0;  // Content-Length, skipped by the server
   bool keep_alive = true;
@@ -25,6 +25,6 @@ struct RequestHead {
 HeadStatus parse_request_head(std::string_view buffer, RequestHead* head);
 
 // Status line, headers and (unless `head_only`) the body of `reply`.
-std::string format_reply(const HttpReply& reply, bool keep_alive, bool head_only);
+std::string format_reply(const ServedReply& reply, bool keep_alive, bool head_only);
 
 #endif  // NOVEL_DEMO_SITE_HTTP_WIRE_H_

@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   const DemoSite demo(site);
-  HttpServer http(server, [&demo](const HttpRequest& request) { return demo.handle(request); });
+  HttpServer http(server, demo.handler());
   std::string error;
   if (!http.start(&error)) {
     std::fprintf(stderr, "novel-demo-site: %s\n", error.c_str());

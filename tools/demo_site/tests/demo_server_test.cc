@@ -52,8 +52,7 @@ class DemoServerTest : public ::testing::Test {
  protected:
   void serve(const SiteOptions& site, ServerOptions server = {}) {
     site_ = std::make_unique<DemoSite>(site);
-    server_ = std::make_unique<HttpServer>(
-        server, [site = site_.get()](const HttpRequest& request) { return site->handle(request); });
+    server_ = std::make_unique<HttpServer>(server, site_->handler());
     std::string error;
     ASSERT_TRUE(server_->start(&error)) << error;
     origin_ = "http://127.0.0.1:" + std::to_string(server_->port());

@@ -54,7 +54,7 @@ TEST(ParseRequestHead, SeparatesPipelinedRequests) {
 }
 
 TEST(FormatReply, CountsTheBodyAndOmitsItForHead) {
-  HttpReply reply;
+  ServedReply reply;
   reply.body = "墨舟";
   reply.headers.push_back({"Retry-After", "2"});
   const std::string full = format_reply(reply, true, false);
