@@ -211,6 +211,21 @@ struct Table {
       }
     }
   }
+
+  // Replaces `out` with copies of the keys (or values) of every entry, or of
+  // the entries whose value equals *match, in visiting order.
+  int32_t collect(bool want_keys, const HashView* match, std::vector<HashItem>& out) const {
+    out.clear();
+    if (match == nullptr) out.reserve(static_cast<size_t>(count));
+    visit([&](const Node* node) {
+      if (match == nullptr || equal(value_type, node->value, *match)) {
+        out.push_back(want_keys ? copy_out(key_type, node->key)
+                                : copy_out(value_type, node->value));
+      }
+      return false;
+    });
+    return static_cast<int32_t>(out.size());
+  }
 };
 
 }  // namespace
@@ -342,40 +357,15 @@ bool HashTable::remove(HashView key) {
 }
 
 int32_t HashTable::keys(std::vector<HashItem>& out) const {
-  if (record_ == nullptr) return 0;
-  const Table& table = record_->table;
-  out.clear();
-  out.reserve(static_cast<size_t>(table.count));
-  table.visit([&](const Node* node) {
-    out.push_back(copy_out(table.key_type, node->key));
-    return false;
-  });
-  return static_cast<int32_t>(out.size());
+  return record_ ? record_->table.collect(true, nullptr, out) : 0;
 }
 
 int32_t HashTable::keys_of(HashView value, std::vector<HashItem>& out) const {
-  if (record_ == nullptr) return 0;
-  const Table& table = record_->table;
-  out.clear();
-  table.visit([&](const Node* node) {
-    if (equal(table.value_type, node->value, value)) {
-      out.push_back(copy_out(table.key_type, node->key));
-    }
-    return false;
-  });
-  return static_cast<int32_t>(out.size());
+  return record_ ? record_->table.collect(true, &value, out) : 0;
 }
 
 int32_t HashTable::values(std::vector<HashItem>& out) const {
-  if (record_ == nullptr) return 0;
-  const Table& table = record_->table;
-  out.clear();
-  out.reserve(static_cast<size_t>(table.count));
-  table.visit([&](const Node* node) {
-    out.push_back(copy_out(table.value_type, node->value));
-    return false;
-  });
-  return static_cast<int32_t>(out.size());
+  return record_ ? record_->table.collect(false, nullptr, out) : 0;
 }
 
 void HashTable::clear() {

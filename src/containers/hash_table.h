@@ -89,7 +89,7 @@ class HashTable {
   // the bytes. Empty with no table.
   std::string save() const;
   // Calls routine(key, value) for each entry in visiting order with views of
-  // the stored forms, until it returns true.
+  // the stored keys and values (not copies), until it returns true.
   // REQUIRES: routine does not change the table.
   void for_each(const std::function<bool(HashView key, HashView value)>& routine) const;
 

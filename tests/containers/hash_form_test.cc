@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,33 @@ TEST(HashTableForm, LoadRejectsBadFormsAndKeepsTheOldTable) {
     EXPECT_EQ(table.key_type(), kHashText) << c.name;
     EXPECT_EQ(table.count(), 1) << c.name;
     EXPECT_EQ(table.get("keep").text(), "yes") << c.name;
+  }
+}
+
+TEST(HashTableForm, LoadRejectsEveryTruncationAndSurvivesCorruption) {
+  const int32_t types[] = {kHashInteger, kHashText, kHashBytes};
+  std::mt19937 random(11);
+  for (int32_t key_type : types) {
+    for (int32_t value_type : types) {
+      HashTable saved;
+      saved.create(key_type, value_type);
+      for (int32_t i = 0; i < 5; ++i) saved.set(item_for(key_type, i), item_for(value_type, i));
+      const std::string whole = saved.save();
+      HashTable loaded;
+      for (size_t size = 0; size < whole.size(); ++size) {
+        EXPECT_FALSE(loaded.load(whole.substr(0, size)))
+            << key_type << "/" << value_type << " cut at " << size;
+      }
+      for (int round = 0; round < 300; ++round) {
+        std::string corrupt = whole;
+        for (int flips = 1 + random() % 3; flips > 0; --flips) {
+          corrupt[16 + random() % (corrupt.size() - 16)] = static_cast<char>(random());
+        }
+        if (loaded.load(corrupt)) {
+          EXPECT_LE(loaded.count(), 5);
+        }
+      }
+    }
   }
 }
 
