@@ -62,7 +62,7 @@ std::unique_ptr<InternetSession> InternetSession::open(std::string_view agent,
   size_t cut = 0;
   while (cut < agent.size() && is_header_safe(agent.substr(cut, 1))) ++cut;
   agent = agent.substr(0, cut);
-  if (agent.empty() || (access == InternetAccess::kProxy && proxy.empty())) return nullptr;
+  if (access == InternetAccess::kProxy && proxy.empty()) return nullptr;
   std::unique_ptr<InternetSession> session(new InternetSession);
   session->agent_ = agent;
   if (access == InternetAccess::kProxy) {

@@ -95,8 +95,8 @@ class InternetConnection {
 
 class InternetSession {
  public:
-  // Null when the agent is empty or access is kProxy without a proxy. An
-  // agent holding a control character is cut before it.
+  // Null when access is kProxy without a proxy. An agent holding a control
+  // character is cut before it; an empty agent sends no User-Agent.
   static std::unique_ptr<InternetSession> open(std::string_view agent, InternetAccess access,
                                                std::string_view proxy);
   // Null for an empty host, a host with anything but letters, digits, '-',

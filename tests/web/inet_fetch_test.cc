@@ -59,9 +59,12 @@ TEST_F(InetFetch, AgentComesFromAUserAgentLineInAnyCase) {
       {"user-agent: Bot/2", "user-agent: Bot/2"},
       {"Accept: text/html\r\nUser-Agent: Bot/3", "User-Agent: Bot/3"},
   };
+  // An empty agent is still a fetch.
+  RawServer agentless = page_server("x");
+  EXPECT_EQ(inet_fetch(agentless.url("/"), {.headers = "User-Agent:"}), "x");
   for (const auto& [headers, expected] : cases) {
     RawServer server = page_server("x");
-    inet_fetch(server.url("/"), {.headers = headers});
+    EXPECT_EQ(inet_fetch(server.url("/"), {.headers = headers}), "x") << headers;
     ASSERT_EQ(server.requests().size(), 1u) << headers;
     EXPECT_EQ(lines_named(server.requests()[0], "User-Agent:"), std::vector{expected}) << headers;
   }
