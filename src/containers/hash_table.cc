@@ -63,8 +63,7 @@ uint32_t string_hash(int32_t type, HashView item) {
   }
 }
 
-// Kept small so that it inlines: an integer lookup then costs no call here.
-inline uint32_t hash_of(int32_t type, HashView item) {
+uint32_t hash_of(int32_t type, HashView item) {
   return type == kHashInteger ? static_cast<uint32_t>(item.integer()) : string_hash(type, item);
 }
 
@@ -148,16 +147,26 @@ struct Table {
   int32_t value_type = 0;
 
   Node* find(uint32_t hash, HashView key) const {
-    Node* node = buckets[bucket_index(hash, bucket_count)];
-    if (key_type == kHashInteger) {
-      // An integer key is its own hash: one comparison settles each node.
-      while (node && node->hash != hash) node = node->next;
-      return node;
-    }
-    for (; node; node = node->next) {
+    for (Node* node = buckets[bucket_index(hash, bucket_count)]; node; node = node->next) {
       if (node->hash == hash && equal(key_type, node->key, key)) return node;
     }
     return nullptr;
+  }
+
+  // find() for lookups that need no hash afterwards. An integer key is its
+  // own hash, so one comparison settles each node; text and byte keys take
+  // the general path out of line, which keeps this one short enough for the
+  // processor to overlap many integer lookups (the thread pool's).
+  Node* lookup(HashView key) const {
+    if (key_type != kHashInteger) return lookup_string(key);
+    const auto hash = static_cast<uint32_t>(key.integer());
+    Node* node = buckets[bucket_index(hash, bucket_count)];
+    while (node && node->hash != hash) node = node->next;
+    return node;
+  }
+
+  [[gnu::noinline]] Node* lookup_string(HashView key) const {
+    return find(hash_of(key_type, key), key);
   }
 
   void free_node(Node* node) {
@@ -318,9 +327,7 @@ int HashTable::set(HashView key, HashView value) {
 HashItem HashTable::get(HashView key) const {
   if (record_ == nullptr) return HashItem();
   const Table& table = record_->table;
-  if (const Node* node = table.find(hash_of(table.key_type, key), key)) {
-    return copy_out(table.value_type, node->value);
-  }
+  if (const Node* node = table.lookup(key)) return copy_out(table.value_type, node->value);
   return HashItem(table.value_type, 0, std::string());
 }
 
@@ -336,7 +343,7 @@ bool HashTable::has_value(HashView value) const {
 bool HashTable::has_key(HashView key) const {
   if (record_ == nullptr) return false;
   const Table& table = record_->table;
-  return table.find(hash_of(table.key_type, key), key) != nullptr;
+  return table.lookup(key) != nullptr;
 }
 
 bool HashTable::remove(HashView key) {
