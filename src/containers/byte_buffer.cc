@@ -9,8 +9,12 @@ namespace {
 constexpr int kResizeAttempts = 100;
 constexpr int64_t kMaxBlockSize = std::numeric_limits<int32_t>::max();
 
-// The block size for n bytes, before truncation toward zero.
-double grown(double n, double growth) { return n + n * growth; }
+// The block size for n bytes: n + n x growth truncated toward zero, capped at
+// the largest block a 32-bit size can describe.
+int64_t grown_size(double n, double growth) {
+  const double size = n + n * growth;
+  return size < kMaxBlockSize ? static_cast<int64_t>(size) : kMaxBlockSize;
+}
 
 }  // namespace
 
@@ -28,8 +32,9 @@ bool ByteBuffer::resize_block(int64_t new_size) {
   for (int attempt = 0; attempt < kResizeAttempts; ++attempt) {
     if (void* block = std::realloc(data, bytes)) {
       data = static_cast<char*>(block);
-      if (new_size > capacity)
+      if (new_size > capacity) {
         std::memset(data + capacity, 0, static_cast<size_t>(new_size - capacity));
+      }
       capacity = static_cast<int32_t>(new_size);
       return true;
     }
@@ -41,8 +46,7 @@ bool ByteBuffer::make_room(size_t n) {
   if (static_cast<size_t>(capacity - length) >= n) return true;
   const double needed = static_cast<double>(capacity) + static_cast<double>(n);
   if (needed > kMaxBlockSize) return false;
-  const double size = grown(needed, growth);
-  return resize_block(size < kMaxBlockSize ? static_cast<int64_t>(size) : kMaxBlockSize);
+  return resize_block(grown_size(needed, growth));
 }
 
 void ByteBuffer::set_growth(double fraction) {
@@ -50,9 +54,8 @@ void ByteBuffer::set_growth(double fraction) {
 }
 
 void ByteBuffer::assign(std::string_view bytes) {
-  const double size = grown(static_cast<double>(bytes.size()), growth);
   if (bytes.size() > static_cast<size_t>(kMaxBlockSize) ||
-      !resize_block(size < kMaxBlockSize ? static_cast<int64_t>(size) : kMaxBlockSize)) {
+      !resize_block(grown_size(static_cast<double>(bytes.size()), growth))) {
     return;
   }
   bytes.copy(data, bytes.size());
