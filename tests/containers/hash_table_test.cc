@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -66,7 +67,7 @@ TEST(HashTableGrowth, GrowsTo2nPlus1AtTheLoadFactor) {
                                                                   {18, 47}, {35, 47}, {36, 95}};
   int32_t added = 0;
   for (const auto& [keys, buckets] : buckets_after) {
-    while (added < keys) table.set(1000 + added, added), ++added;
+    for (; added < keys; ++added) table.set(1000 + added, added);
     EXPECT_EQ(table.bucket_count(), buckets) << keys << " keys";
   }
   for (int32_t i = 0; i < added; ++i) EXPECT_EQ(table.get(1000 + i).integer(), i);
@@ -193,7 +194,10 @@ TEST(HashTableWithoutTable, OperationsDoNothing) {
     EXPECT_EQ(untouched.size(), 1u);
     EXPECT_EQ(table->save(), "");
     int calls = 0;
-    table->for_each([&](HashView, HashView) { return ++calls, false; });
+    table->for_each([&](HashView, HashView) {
+      ++calls;
+      return false;
+    });
     EXPECT_EQ(calls, 0);
     table->clear();
     EXPECT_EQ(table->bucket_count(), 0);
@@ -255,10 +259,17 @@ TEST(HashTableVisit, KeysValuesAndKeysOfFollowOneOrder) {
   EXPECT_FALSE(table.has_value("z"));
 
   std::vector<int32_t> seen;
-  table.for_each([&](HashView key, HashView) { return seen.push_back(key.integer()), false; });
+  const auto record_key = [&](HashView key, HashView) {
+    seen.push_back(key.integer());
+    return false;
+  };
+  table.for_each(record_key);
   EXPECT_EQ(seen, (std::vector<int32_t>{12, 1, 2}));
   seen.clear();
-  table.for_each([&](HashView key, HashView) { return seen.push_back(key.integer()), true; });
+  table.for_each([&](HashView key, HashView) {
+    seen.push_back(key.integer());
+    return true;  // stop after the first entry
+  });
   EXPECT_EQ(seen, (std::vector<int32_t>{12}));
 }
 
@@ -292,6 +303,26 @@ TEST(HashTableSharing, CopiesSeeOneTableThatTheLastOneFrees) {
   survivor.create(kHashInteger, kHashInteger);  // replaces only survivor's table
   EXPECT_EQ(copy.get("name").text(), "value");
   EXPECT_EQ(survivor.count(), 0);
+}
+
+TEST(HashTableSharing, CopiesCanBeDroppedOnSeveralThreads) {
+  HashTable original;
+  original.create(kHashInteger, kHashBytes);
+  original.set(1, "argument bytes");
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&original] {
+      for (int i = 0; i < 20000; ++i) {
+        HashTable copy(original);
+        HashTable another = copy;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  // A lost update to the count would have freed the table (a use after free
+  // under AddressSanitizer) or kept it alive after close (a leak).
+  EXPECT_EQ(original.get(1).bytes(), "argument bytes");
+  original.close();
 }
 
 }  // namespace
