@@ -69,7 +69,7 @@ struct TransferRequest {
   bool allow_http_to_https = true;
   bool allow_https_to_http = false;
   bool use_cookie_store = false;   // the process-wide store: send and keep cookies
-  bool keep_partial_body = false;  // on failure, keep the body bytes that arrived
+  bool keep_partial_body = false;  // on failure, keep the headers and body bytes that arrived
 };
 
 struct TransferResult {
@@ -82,8 +82,8 @@ struct TransferResult {
 };
 
 // Runs the exchange on the calling thread and returns when it has ended.
-// On failure `ok` is false and the rest is empty, except the body when
-// keep_partial_body asked for it (never after the body cap was passed).
+// On failure `ok` is false and the rest is empty, except what arrived when
+// keep_partial_body asks for it (never once a size cap was passed).
 TransferResult run_transfer(const TransferRequest& request);
 
 #endif  // NOVEL_PLATFORM_CURL_TRANSFER_H_
