@@ -1,6 +1,11 @@
 // HashTable and ByteBuffer beside the standard containers nearest to them,
 // measured in the same run: each Novel* benchmark is followed by its Std*
-// reference doing the same work.
+// reference doing the same work, and the ratios are printed at the end.
+//
+// On a shared machine run
+//   containers_bench --benchmark_repetitions=9 \
+//       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+// so that the pairs share the disturbances and the ratios use the fastest runs.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
