@@ -3,8 +3,8 @@
 // reference doing the same work, and the ratios are printed at the end.
 //
 // On a shared machine run
-//   containers_bench --benchmark_repetitions=9 \
-//       --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true
+//   containers_bench --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true
+//                    --benchmark_report_aggregates_only=true
 // so that the pairs share the disturbances and the ratios use the fastest runs.
 #include <benchmark/benchmark.h>
 
