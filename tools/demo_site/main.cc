@@ -2,6 +2,7 @@
 // SIGTERM. The first line on stdout is the catalogue address.
 #include <getopt.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -106,6 +107,14 @@ int main(int argc, char** argv) {
     site.failure_modes = {ChapterFault::kServerError, ChapterFault::kConnectionReset};
   } else {
     site.failure_modes = {*fault_from_name(fail_mode)};
+  }
+
+  // Each connection holds a descriptor; a thousand clients need more than the
+  // usual soft limit of 1024, so take what the hard limit allows.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
   }
 
   // Block the stop signals before any thread starts so that only sigwait sees them.
