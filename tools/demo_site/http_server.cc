@@ -21,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kListenBacklog = 4096;
 constexpr size_t kReadChunk = 16 * 1024;
+constexpr std::chrono::milliseconds kAcceptPause{50};
 
 std::string system_error(const char* what) { return std::string(what) + ": " + strerror(errno); }
 
@@ -85,6 +86,7 @@ class EventLoop {
         }
       }
       release_due_replies();
+      resume_accepting_when_due();
     }
   }
 
@@ -116,15 +118,38 @@ class EventLoop {
   }
 
   int next_timeout_ms() const {
-    if (held_.empty()) return -1;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(held_.top().due - Clock::now());
+    if (held_.empty() && !accept_paused_) return -1;
+    Clock::time_point next = accept_paused_ ? accept_resumes_ : held_.top().due;
+    if (!held_.empty() && held_.top().due < next) next = held_.top().due;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
     return wait.count() < 0 ? 0 : static_cast<int>(wait.count());
+  }
+
+  // Out of descriptors, the listening socket stays readable and would wake
+  // the loop at once, again and again; it is left out of the loop for a
+  // moment instead, while connections close.
+  void pause_accepting() {
+    epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, listen_fd_, nullptr);
+    accept_paused_ = true;
+    accept_resumes_ = Clock::now() + kAcceptPause;
+  }
+
+  void resume_accepting_when_due() {
+    if (!accept_paused_ || Clock::now() < accept_resumes_) return;
+    epoll_event listen_event{};
+    listen_event.events = EPOLLIN | EPOLLEXCLUSIVE;
+    listen_event.data.fd = listen_fd_;
+    epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, listen_fd_, &listen_event);
+    accept_paused_ = false;
   }
 
   void accept_all() {
     for (;;) {
       const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-      if (fd < 0) return;  // EAGAIN, or out of descriptors until a connection closes
+      if (fd < 0) {
+        if (errno == EMFILE || errno == ENFILE) pause_accepting();
+        return;
+      }
       epoll_event event{};
       event.events = EPOLLIN;
       event.data.fd = fd;
@@ -276,6 +301,8 @@ class EventLoop {
   int epoll_fd_ = -1;
   int wake_fd_ = -1;
   uint64_t serial_ = 0;
+  bool accept_paused_ = false;
+  Clock::time_point accept_resumes_;
   std::unordered_map<int, Connection> connections_;
   std::priority_queue<HeldReply, std::vector<HeldReply>, std::greater<>> held_;
 };

@@ -1,8 +1,14 @@
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
+#include <thread>
 
 #include "demo_site/demo_site.h"
 #include "demo_site/http_server.h"
@@ -108,6 +114,46 @@ TEST_F(DemoServerTest, FaultyChaptersFailEveryTimeAsPlanned) {
           break;
       }
     }
+  }
+}
+
+// Clients that connect while the server has no descriptor left wait in the
+// backlog and are served once descriptors are free again.
+TEST_F(DemoServerTest, ServesClientsThatCameWhileOutOfDescriptors) {
+  serve(book_of(3, 1));
+  std::vector<int> clients;
+  const timeval patience{10, 0};  // a client never accepted fails instead of hanging
+  for (int i = 0; i < 3; ++i) {
+    clients.push_back(socket(AF_INET, SOCK_STREAM, 0));
+    setsockopt(clients.back(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+  }
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit scarce = saved;
+  scarce.rlim_cur = static_cast<rlim_t>(clients.back() + 1);  // no new descriptor fits
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &scarce), 0);
+
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(server_->port()));
+  const std::string request =
+      "GET " + site_->book().chapter_path(1) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+  for (const int client : clients) {
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(send(client, request.data(), request.size(), 0),
+              static_cast<ssize_t>(request.size()));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+  for (const int client : clients) {
+    std::string reply;
+    char buffer[4096];
+    for (ssize_t got; (got = recv(client, buffer, sizeof buffer, 0)) > 0;)
+      reply.append(buffer, got);
+    close(client);
+    EXPECT_TRUE(reply.starts_with("HTTP/1.1 200 OK")) << reply.substr(0, 40);
   }
 }
 
