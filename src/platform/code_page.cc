@@ -178,42 +178,66 @@ size_t wide_run_end(std::string_view wide, size_t begin, bool to_gbk) {
   return end;
 }
 
-}  // namespace
-
-std::string multibyte_to_wide(std::string_view text, int code_page) {
+// Converts multibyte `text` (GBK or UTF-8, up to its first zero byte) into
+// `target`, appending to `out`: runs of ASCII through `put_ascii(run)`,
+// everything else through iconv in pieces, with `put_replacement()` for each
+// sequence that is no character.
+template <typename PutAscii, typename PutReplacement>
+void decode_multibyte(std::string_view text, bool from_gbk, Charset target, std::string& out,
+                      PutAscii put_ascii, PutReplacement put_replacement) {
   const size_t zero = text.find('\0');
   if (zero != std::string_view::npos) text = text.substr(0, zero);
-  const bool from_gbk = code_page == kCodePageGbk;
-  const iconv_t cd = converter(from_gbk ? kGbk : kUtf8, kUtf16);
-  const auto replace = [from_gbk](std::string_view, std::string& out) -> size_t {
-    append_unit(out, kReplacementCharacter);
+  const iconv_t cd = converter(from_gbk ? kGbk : kUtf8, target);
+  const auto replace = [from_gbk, &put_replacement](std::string_view, std::string&) -> size_t {
+    put_replacement();
     return from_gbk ? 2 : 1;
   };
-
-  std::string wide;
-  wide.reserve(text.size() * 2 + 2);
   size_t at = 0;
   while (at < text.size()) {
     const size_t ascii_end = ascii_run_end(text, at);
-    if (ascii_end > at) {  // widen a run of ASCII in bulk; resize leaves the high bytes zero
-      const size_t old_size = wide.size();
-      wide.resize(old_size + 2 * (ascii_end - at));
-      char* put = wide.data() + old_size;
-      for (size_t k = at; k < ascii_end; ++k, put += 2) *put = text[k];
+    if (ascii_end > at) {
+      put_ascii(text.substr(at, ascii_end - at));
       at = ascii_end;
       continue;
     }
     const size_t end = from_gbk ? gbk_run_end(text, at) : utf8_run_end(text, at);
     if (end == at) {  // a lone 0x80 or 0xFF lead in GBK
-      append_unit(wide, kReplacementCharacter);
+      put_replacement();
       at = at + 2 < text.size() ? at + 2 : text.size();
       continue;
     }
-    convert_piece(cd, text.substr(at, end - at), wide, replace);
+    convert_piece(cd, text.substr(at, end - at), out, replace);
     at = end;
   }
+}
+
+}  // namespace
+
+std::string multibyte_to_wide(std::string_view text, int code_page) {
+  std::string wide;
+  wide.reserve(text.size() * 2 + 2);
+  const auto widen_ascii = [&wide](std::string_view ascii) {
+    const size_t old_size = wide.size();
+    wide.resize(old_size + 2 * ascii.size());  // leaves every high byte zero
+    char* put = wide.data() + old_size;
+    for (const char c : ascii) {
+      *put = c;
+      put += 2;
+    }
+  };
+  const auto replace = [&wide] { append_unit(wide, kReplacementCharacter); };
+  decode_multibyte(text, code_page == kCodePageGbk, kUtf16, wide, widen_ascii, replace);
   append_unit(wide, 0);
   return wide;
+}
+
+std::string gbk_to_utf8(std::string_view text) {
+  std::string utf8;
+  utf8.reserve(text.size() + text.size() / 2);
+  const auto copy_ascii = [&utf8](std::string_view ascii) { utf8.append(ascii); };
+  const auto replace = [&utf8] { utf8.append(kUtf8Replacement); };
+  decode_multibyte(text, true, kUtf8, utf8, copy_ascii, replace);
+  return utf8;
 }
 
 std::string wide_to_multibyte(std::string_view wide, int code_page) {

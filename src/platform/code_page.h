@@ -38,6 +38,11 @@ inline size_t utf8_char_width(unsigned char lead) {
 // Any `code_page` other than kCodePageGbk is read as UTF-8.
 std::string multibyte_to_wide(std::string_view text, int code_page = kCodePageUtf8);
 
+// UTF-8 of GBK `text`, as multibyte_to_wide and then wide_to_multibyte would
+// give it, without the UTF-16 text in between (which for a catalogue page is
+// megabytes of memory to fault in).
+std::string gbk_to_utf8(std::string_view text);
+
 // The multibyte text of UTF-16LE `wide` (up to its first zero code unit or its
 // end). Any `code_page` other than kCodePageUtf8 writes GBK.
 std::string wide_to_multibyte(std::string_view wide, int code_page = kCodePageGbk);

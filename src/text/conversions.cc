@@ -16,9 +16,7 @@ std::string utf8_to_ansi(std::string_view text) {
   return wide_to_multibyte(multibyte_to_wide(text, kCodePageUtf8), kCodePageGbk);
 }
 
-std::string ansi_to_utf8(std::string_view text) {
-  return wide_to_multibyte(multibyte_to_wide(text, kCodePageGbk), kCodePageUtf8);
-}
+std::string ansi_to_utf8(std::string_view text) { return gbk_to_utf8(text); }
 
 std::string html_to_text(std::string& text) {
   text = utf8_to_ansi(render_html_text(ansi_to_utf8(text)));

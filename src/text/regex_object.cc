@@ -21,8 +21,8 @@ bool RegexObject::execute(std::string_view pattern, std::string_view subject_in,
   walked_gbk = 0;
   pattern_text = text_from_bytes(pattern);
   if (quote_escape) pattern_text = replace_all(pattern_text, kQuoteEscape, "\"");
-  subject_text = text_from_bytes(subject_in);
-  subject = ansi_to_utf8(subject_text);
+  subject_size = subject_in.substr(0, subject_in.find('\0')).size();
+  subject = ansi_to_utf8(subject_in);
 
   auto engine = std::make_shared<RegexEngine>();
   const bool compiled = engine->compile(ansi_to_utf8(pattern_text), !case_sensitive, multiline);
@@ -70,17 +70,20 @@ std::string RegexObject::text_of(const RegexSpan& span, int64_t* position) const
   return utf8_to_ansi(std::string_view(subject).substr(span.start, span.end - span.start));
 }
 
-// Each GBK character of the subject became exactly one UTF-8 character, so
-// walking both side by side turns an engine offset into a byte offset of the
-// subject as given, however many two-byte characters come before it.
+// Each GBK character of the subject became exactly one UTF-8 character, an
+// ASCII one for an ASCII byte and another for a two-byte character, so
+// walking the engine's text gives byte offsets in the subject as given,
+// however many two-byte characters come first. Only a lead byte at the very
+// end stands alone; the clamp keeps that offset inside the subject.
 int64_t RegexObject::gbk_offset(size_t utf8_offset) const {
   if (utf8_offset < walked_utf8) {
     walked_utf8 = 0;
     walked_gbk = 0;
   }
-  while (walked_utf8 < utf8_offset && walked_gbk < subject_text.size()) {
-    walked_utf8 += utf8_char_width(static_cast<unsigned char>(subject[walked_utf8]));
-    walked_gbk += char_width(static_cast<unsigned char>(subject_text[walked_gbk]));
+  while (walked_utf8 < utf8_offset && walked_utf8 < subject.size()) {
+    const unsigned char lead = static_cast<unsigned char>(subject[walked_utf8]);
+    walked_utf8 += utf8_char_width(lead);
+    walked_gbk += lead < 0x80 ? 1 : 2;
   }
-  return static_cast<int64_t>(std::min(walked_gbk, subject_text.size()));
+  return static_cast<int64_t>(std::min(walked_gbk, subject_size));
 }

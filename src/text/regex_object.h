@@ -67,7 +67,7 @@ class RegexObject {
   std::vector<RegexMatch> matches;
   std::string subject;  // the last subject in UTF-8, the form the engine searched
   std::string pattern_text;
-  std::string subject_text;  // the last subject as given, for byte offsets
+  size_t subject_size = 0;  // bytes of the last subject as given
   // Where gbk_offset stopped walking, so that rising offsets cost one walk.
   mutable size_t walked_utf8 = 0;
   mutable size_t walked_gbk = 0;

@@ -12,7 +12,7 @@ std::string utf8_to_gbk(const std::string& text) {
   return wide_to_multibyte(multibyte_to_wide(text, kCodePageUtf8), kCodePageGbk);
 }
 
-std::string gbk_to_utf8(const std::string& text) {
+std::string gbk_to_utf8_through_wide(const std::string& text) {
   return wide_to_multibyte(multibyte_to_wide(text, kCodePageGbk), kCodePageUtf8);
 }
 
@@ -86,8 +86,12 @@ TEST(CodePage, GbkToUtf8GivesOneCharacterPerGbkCharacter) {
        "\xEF\xBF\xBD"
        "b"},
       {"lead at the very end", "a\xD5", "a\xEF\xBF\xBD"},
+      {"zero byte ends the text", std::string("a\0\xD5\xC2", 4), "a"},
   };
-  for (const auto& c : cases) EXPECT_EQ(gbk_to_utf8(c.gbk), c.utf8) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(gbk_to_utf8(c.gbk), c.utf8) << c.name;
+    EXPECT_EQ(gbk_to_utf8_through_wide(c.gbk), c.utf8) << c.name;
+  }
 }
 
 TEST(CodePage, WideTextIsZeroTerminatedUtf16) {
