@@ -24,8 +24,6 @@ namespace {
 
 constexpr int32_t kManagerPassMs = 500;
 constexpr int32_t kPausedWorkerSleepMs = 500;
-constexpr int32_t kTimerCheckMs = 10;
-constexpr int32_t kQueueTakeMs = 250;
 constexpr int32_t kSubmitRetryMs = 50;
 constexpr int32_t kResetCheckMs = 200;
 constexpr int32_t kIdleCheckMs = 100;
@@ -193,21 +191,19 @@ void ThreadPool::Core::worker_loop() {
     if (!tracked) return;
     mine = run;
   }
-  WaitTimer idle_timer;
   while (is_current(*mine)) {
     if (paused.load() == 1) {
       sleep_ms(kPausedWorkerSleepMs);
       continue;
     }
-    idle_timer.start(idle_timeout_ms);
+    // One blocking take for the whole idle time-out: an idle worker wakes
+    // about once per time-out, and a busy one asks for its next job at once.
     CompletionPacket packet;
-    bool took = false;
-    while (!took && !idle_timer.wait(kTimerCheckMs)) took = mine->port.take(kQueueTakeMs, &packet);
-    idle_timer.close();
-    if (took) {
+    if (mine->port.take(idle_timeout_ms, &packet)) {
       if (packet.routine > 0) run_job(*mine, packet);
       continue;
     }
+    // The idle time ran out, or the queue was closed because the run ended.
     CriticalLockGuard guard(lock);
     if (static_cast<int64_t>(workers.size()) > min_threads) break;
   }
@@ -317,6 +313,12 @@ void ThreadPool::Core::reset(int32_t terminate, int32_t timeout_ms, int32_t wait
   if (!started) return;
   stop_running();
   resume();
+  {
+    // Packets without a job wake idle workers, so that they see the stop now
+    // rather than at the end of their idle wait.
+    CriticalLockGuard guard(lock);
+    for (size_t i = 0; i < workers.size(); ++i) run->port.post({0, 0});
+  }
   const WaitPause pause(wait_mode);
   wait_for_manager(pause);
   if (terminate == 0) {

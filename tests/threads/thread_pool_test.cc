@@ -210,8 +210,8 @@ TEST_F(ThreadPoolTest, PausedWorkersStartNoNewJobUntilResumed) {
   ASSERT_TRUE(pool_.start(2, 2, 0, 300));
   ASSERT_TRUE(eventually([&] { return pool_.thread_count() == 2; }));
   pool_.pause(true);
-  // Every worker finishes its current idle wait (at most 300 + 250 ms) and
-  // then sees the pause.
+  // Every worker finishes its current idle wait (at most 300 ms) and then
+  // sees the pause.
   std::this_thread::sleep_for(milliseconds(700));
   pool_.submit(quick_job);
   std::this_thread::sleep_for(milliseconds(300));
@@ -286,16 +286,22 @@ TEST_F(ThreadPoolTest, ResetWithATimeoutStopsWaitingForALongJob) {
   EXPECT_TRUE(pool_.wait_idle(10000));
 }
 
-TEST_F(ThreadPoolTest, ResetPumpsMessagesWhenAskedAndIgnoresANeverStartedPool) {
+TEST_F(ThreadPoolTest, ResetPumpsMessagesWhileItWaitsAndIgnoresANeverStartedPool) {
   pool_.reset();
   EXPECT_EQ(pool_.submit(quick_job), 0);  // still not running
   ASSERT_TRUE(pool_.start(1, 1, 0, 300));
-  ASSERT_TRUE(eventually([&] { return pool_.thread_count() == 1; }));
+  pool_.submit(gated_job);
+  ASSERT_TRUE(eventually([&] { return world->started == 1; }));
+  // Only a pumped message lets the job, and so the reset, finish.
   int pumped = 0;
-  register_message_pump([&] { ++pumped; });
+  register_message_pump([&] {
+    ++pumped;
+    world->gate.open();
+  });
   pool_.reset(0, 0, /*wait_mode=*/0);  // this thread has a pump: it pumps
   register_message_pump(nullptr);
   EXPECT_GT(pumped, 0);
+  EXPECT_EQ(world->finished.load(), 1);
   EXPECT_EQ(pool_.submit(quick_job), 1);
   EXPECT_TRUE(pool_.wait_idle(10000));
 }
