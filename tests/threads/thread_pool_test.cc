@@ -284,6 +284,9 @@ TEST_F(ThreadPoolTest, ResetWithATimeoutStopsWaitingForALongJob) {
   EXPECT_EQ(pool_.pending_count(), 0);
   EXPECT_EQ(pool_.submit(quick_job), 1);
   EXPECT_TRUE(pool_.wait_idle(10000));
+  // The forgotten job still ends normally, and before this test's world goes.
+  world->gate.open();
+  EXPECT_TRUE(eventually([&] { return world->finished == 2; }));
 }
 
 TEST_F(ThreadPoolTest, ResetPumpsMessagesWhileItWaitsAndIgnoresANeverStartedPool) {
