@@ -45,19 +45,23 @@ class Holder {
   std::thread thread_;
 };
 
+// Whether another thread finds the lock free (it gives it back at once).
+bool free_for_another_thread(CriticalLock& lock) {
+  bool taken = false;
+  std::thread([&] {
+    taken = lock.try_enter();
+    if (taken) lock.leave();
+  }).join();
+  return taken;
+}
+
 TEST(CriticalLock, TryEnterTakesAFreeLockForTheCaller) {
   CriticalLock lock;
   ASSERT_TRUE(lock.try_enter());
   // The caller holds it now: another thread cannot take it until it leaves.
-  bool taken_elsewhere = true;
-  std::thread([&] { taken_elsewhere = lock.try_enter(); }).join();
-  EXPECT_FALSE(taken_elsewhere);
+  EXPECT_FALSE(free_for_another_thread(lock));
   lock.leave();
-  std::thread([&] {
-    taken_elsewhere = lock.try_enter();
-    if (taken_elsewhere) lock.leave();
-  }).join();
-  EXPECT_TRUE(taken_elsewhere);
+  EXPECT_TRUE(free_for_another_thread(lock));
 }
 
 TEST(CriticalLock, FailedTryEnterLeavesTheLockToItsHolder) {
@@ -75,20 +79,11 @@ TEST(CriticalLock, HolderMayEnterAgainAndNeedsEveryLeave) {
   lock.enter();
   lock.enter();
   ASSERT_TRUE(lock.try_enter());
-  bool taken_elsewhere = true;
   for (int leaves_left = 3; leaves_left > 0; --leaves_left) {
-    std::thread([&] {
-      taken_elsewhere = lock.try_enter();
-      if (taken_elsewhere) lock.leave();
-    }).join();
-    EXPECT_FALSE(taken_elsewhere) << leaves_left << " leaves outstanding";
+    EXPECT_FALSE(free_for_another_thread(lock)) << leaves_left << " leaves outstanding";
     lock.leave();
   }
-  std::thread([&] {
-    taken_elsewhere = lock.try_enter();
-    if (taken_elsewhere) lock.leave();
-  }).join();
-  EXPECT_TRUE(taken_elsewhere);
+  EXPECT_TRUE(free_for_another_thread(lock));
 }
 
 TEST(CriticalLock, KeepsConcurrentUpdatesApart) {
