@@ -3,7 +3,6 @@
 #include <gumbo.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -197,6 +196,8 @@ size_t find_ignoring_case(std::string_view html, std::string_view sought, size_t
   return std::string_view::npos;
 }
 
+bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 bool is_tag_name_end(char c) { return is_collapsible_space(c) || c == '/' || c == '>'; }
 
 // Position just past the '>' that ends the tag whose name ends at `at`; a
@@ -331,7 +332,7 @@ bool too_costly_to_parse(std::string_view html) {
     }
     const bool end_tag = html[next] == '/';
     const size_t name_start = end_tag ? next + 1 : next;
-    if (name_start >= html.size() || !std::isalpha(static_cast<unsigned char>(html[name_start]))) {
+    if (name_start >= html.size() || !is_ascii_letter(html[name_start])) {
       at = (html[next] == '!' || html[next] == '?' || end_tag) ? skip_tag(html, next) : next;
       continue;
     }
