@@ -19,7 +19,7 @@
 //
 // Thread safety: every method may be called from any thread, except that
 // reset() must not be called from one of the pool's own jobs (it would wait
-// for itself), and neither reset() nor destruction may run twice at once.
+// for itself), and no two of start(), reset() and destruction may overlap.
 #ifndef NOVEL_THREADS_THREAD_POOL_H_
 #define NOVEL_THREADS_THREAD_POOL_H_
 
