@@ -261,34 +261,38 @@ void ControlModel::mark_dirty(List& list, int row) {
   list.dirty_rows.push_back(row);
 }
 
-ListUpdate ControlModel::take_list_changes(List& list, size_t text_prefix_bytes) {
+ListUpdate ControlModel::take_list_changes(List& list) {
   ListUpdate update;
   std::lock_guard<std::mutex> guard(list.lock);
   update.row_count = static_cast<int>(list.rows.size());
   update.rebuilt = list.rebuilt;
-  auto take = [&](int row) {
-    Row& r = list.rows[row];
-    r.dirty = false;
-    update.rows.push_back(
-        DisplayRow{row, r.number, gbk_prefix(r.text, text_prefix_bytes), r.checked});
-  };
   if (list.rebuilt) {
-    update.rows.reserve(list.rows.size());
-    for (int row = 0; row < update.row_count; ++row) take(row);
+    // Indexes noted before an insert may have moved; the window takes every
+    // row again, so every row starts clean.
+    for (Row& row : list.rows) row.dirty = false;
   } else {
-    std::sort(list.dirty_rows.begin(), list.dirty_rows.end());
-    for (int row : list.dirty_rows) take(row);
+    update.rows.swap(list.dirty_rows);
+    std::sort(update.rows.begin(), update.rows.end());
+    for (int row : update.rows) list.rows[row].dirty = false;
   }
   list.rebuilt = false;
   list.dirty_rows.clear();
   return update;
 }
 
-ControlChanges ControlModel::take_changes(size_t text_prefix_bytes) {
+DisplayRow ControlModel::display_row(ListView list_view, int row, size_t text_prefix_bytes) {
+  List& list = list_of(list_view);
+  std::lock_guard<std::mutex> guard(list.lock);
+  if (row < 0 || row >= static_cast<int>(list.rows.size())) return DisplayRow();
+  const Row& r = list.rows[row];
+  return DisplayRow{r.number, gbk_prefix(r.text, text_prefix_bytes), r.checked};
+}
+
+ControlChanges ControlModel::take_changes() {
   ControlChanges changes;
   // Rows first: a selection taken below then always refers to rows the
   // window already has.
-  for (int i = 0; i < 2; ++i) changes.lists[i] = take_list_changes(lists_[i], text_prefix_bytes);
+  for (int i = 0; i < 2; ++i) changes.lists[i] = take_list_changes(lists_[i]);
   std::lock_guard<std::mutex> guard(lock_);
   if (caption_changed_) changes.caption = caption_;
   if (label_changed_) changes.count_label = count_label_;

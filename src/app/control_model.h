@@ -3,8 +3,9 @@
 // label, the three buttons' states and the rows of both list views. The scrape
 // routines, the chapter jobs, the export and the list commands read and write
 // it through WindowControls; the window only displays it, taking the changes
-// in batches on its own thread (take_changes), and writes back what the user
-// types or ticks. The headless mode uses the same model without a window.
+// in batches on its own thread (take_changes, then display_row for the rows
+// it actually shows), and writes back what the user types or ticks. The headless mode uses the same
+// model without a window.
 //
 // Thread safety: every method is safe from any thread. Locks are held only to
 // copy a few values; no method waits for the GUI thread except show_message,
@@ -33,18 +34,18 @@ struct CollectProgress {
 
 // One row as the window shows it; `text` is only the start of column 1.
 struct DisplayRow {
-  int row = 0;
   std::string number;
   std::string text;
   bool checked = false;
 };
 
 // What a list view must show anew. When `rebuilt` is true, rows were deleted
-// or inserted and `rows` holds every row; otherwise only the changed ones.
+// or inserted and every row may have changed; otherwise `rows` lists the rows
+// whose text or tick changed, ascending.
 struct ListUpdate {
   bool rebuilt = false;
   int row_count = 0;
-  std::vector<DisplayRow> rows;
+  std::vector<int> rows;
 };
 
 // A message box a worker waits on; the window answers it by `id`.
@@ -120,9 +121,13 @@ class ControlModel : public WindowControls {
   void show_message(const std::string& title, const std::string& text);
   void answer_message(uint64_t id);
 
-  // Everything changed since the last call; each row's text is cut to about
-  // `text_prefix_bytes` bytes (never inside a double-byte character).
-  ControlChanges take_changes(size_t text_prefix_bytes);
+  // Everything changed since the last call.
+  ControlChanges take_changes();
+  // A row as the window shows it, its text cut to at most about
+  // `text_prefix_bytes` bytes (never inside a double-byte character); empty
+  // for a row out of range. The window asks only for the rows on screen, so
+  // a list of thousands of chapters costs it no more than one screenful.
+  DisplayRow display_row(ListView list, int row, size_t text_prefix_bytes);
 
   // The window is gone: waits end, matches are given up, nothing blocks again.
   void close();
@@ -145,7 +150,7 @@ class ControlModel : public WindowControls {
 
   List& list_of(ListView list) { return lists_[static_cast<int>(list)]; }
   void mark_dirty(List& list, int row);  // REQUIRES: list.lock held
-  ListUpdate take_list_changes(List& list, size_t text_prefix_bytes);
+  static ListUpdate take_list_changes(List& list);
 
   std::array<List, 2> lists_;
 

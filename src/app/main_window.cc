@@ -25,8 +25,6 @@ namespace {
 // Often enough that rows appear as they arrive, rarely enough that a
 // collection of thousands of chapters costs the GUI thread little.
 constexpr int kSyncIntervalMs = 50;
-// Bytes of a chapter's text the window takes to show the start of its row.
-constexpr size_t kShownTextBytes = 400;
 
 template <typename Widget>
 Widget* place(QWidget* parent, const char* name, int left, int top, int width, int height) {
@@ -123,9 +121,10 @@ void MainWindow::build_controls() {
   views_[1]->setContextMenuPolicy(Qt::CustomContextMenu);
 
   const QString number_header = QStringLiteral("序号");
-  rows_[0] =
-      new RowsTableModel(controls_, false, number_header, QStringLiteral("匹配的章节地址"), this);
-  rows_[1] = new RowsTableModel(controls_, true, number_header, QStringLiteral("章节内容"), this);
+  rows_[0] = new RowsTableModel(controls_, ListView::kMatchList, false, number_header,
+                                QStringLiteral("匹配的章节地址"), this);
+  rows_[1] = new RowsTableModel(controls_, ListView::kContentList, true, number_header,
+                                QStringLiteral("章节内容"), this);
   for (int i = 0; i < 2; ++i) {
     views_[i]->setModel(rows_[i]);
     views_[i]->setColumnWidth(0, 50);
@@ -240,7 +239,7 @@ void MainWindow::show_worker_message(const MessageRequest& request) {
 }
 
 void MainWindow::sync_from_model() {
-  ControlChanges changes = controls_.take_changes(kShownTextBytes);
+  ControlChanges changes = controls_.take_changes();
   if (changes.caption) setWindowTitle(from_gbk(*changes.caption));
   if (changes.count_label) count_label_->setText(from_gbk(*changes.count_label));
   if (changes.buttons) apply_buttons(*changes.buttons);

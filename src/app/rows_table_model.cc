@@ -9,42 +9,49 @@ namespace {
 
 // A cell shows one line; a chapter is far longer than the column is wide.
 constexpr int kShownChars = 160;
+constexpr size_t kShownTextBytes = 2 * kShownChars;
 
 }  // namespace
 
-RowsTableModel::RowsTableModel(ControlModel& controls, bool checkable, QString number_header,
-                               QString text_header, QObject* parent)
+RowsTableModel::RowsTableModel(ControlModel& controls, ListView list, bool checkable,
+                               QString number_header, QString text_header, QObject* parent)
     : QAbstractTableModel(parent),
       controls_(controls),
+      list_(list),
       checkable_(checkable),
       headers_{std::move(number_header), std::move(text_header)} {}
 
-RowsTableModel::ShownRow RowsTableModel::shown(const DisplayRow& row) const {
-  return ShownRow{from_gbk(row.number), display_line(row.text, kShownChars), row.checked};
+const RowsTableModel::ShownRow& RowsTableModel::shown(int row) const {
+  std::optional<ShownRow>& cached = cache_[row];
+  if (!cached) {
+    DisplayRow display = controls_.display_row(list_, row, kShownTextBytes);
+    cached = ShownRow{from_gbk(display.number), display_line(display.text, kShownChars),
+                      display.checked};
+  }
+  return *cached;
 }
 
 void RowsTableModel::apply(const ListUpdate& update) {
   if (update.rebuilt) {
     beginResetModel();
-    rows_.clear();
-    rows_.reserve(update.rows.size());
-    for (const DisplayRow& row : update.rows) rows_.push_back(shown(row));
+    row_count_ = update.row_count;
+    cache_.assign(static_cast<size_t>(row_count_), std::nullopt);
     endResetModel();
     return;
   }
   int first = -1;
   int last = -1;
-  for (const DisplayRow& row : update.rows) {
-    if (row.row < 0 || row.row >= static_cast<int>(rows_.size())) continue;
-    rows_[row.row] = shown(row);
-    first = first < 0 ? row.row : std::min(first, row.row);
-    last = std::max(last, row.row);
+  for (int row : update.rows) {
+    if (row < 0 || row >= row_count_) continue;
+    cache_[row].reset();
+    first = first < 0 ? row : std::min(first, row);
+    last = std::max(last, row);
   }
   if (first >= 0) emit dataChanged(index(first, 0), index(last, 1));
 }
 
 int RowsTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  return parent.isValid() ? 0 : row_count_;
 }
 
 int RowsTableModel::columnCount(const QModelIndex& parent) const {
@@ -52,11 +59,13 @@ int RowsTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RowsTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return QVariant();
-  const ShownRow& row = rows_[index.row()];
-  if (role == Qt::DisplayRole) return index.column() == 0 ? row.number : row.text;
+  if (!index.isValid() || index.row() >= row_count_) return QVariant();
+  if (role == Qt::DisplayRole) {
+    const ShownRow& row = shown(index.row());
+    return index.column() == 0 ? row.number : row.text;
+  }
   if (role == Qt::CheckStateRole && checkable_ && index.column() == 0) {
-    return row.checked ? Qt::Checked : Qt::Unchecked;
+    return shown(index.row()).checked ? Qt::Checked : Qt::Unchecked;
   }
   return QVariant();
 }
@@ -76,12 +85,11 @@ Qt::ItemFlags RowsTableModel::flags(const QModelIndex& index) const {
 
 bool RowsTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!checkable_ || role != Qt::CheckStateRole || !index.isValid() || index.column() != 0 ||
-      index.row() >= static_cast<int>(rows_.size())) {
+      index.row() >= row_count_) {
     return false;
   }
-  bool checked = value.toInt() == Qt::Checked;
-  rows_[index.row()].checked = checked;
-  controls_.set_row_checked(index.row(), checked);
+  controls_.set_row_checked(index.row(), value.toInt() == Qt::Checked);
+  cache_[index.row()].reset();
   emit dataChanged(index, index, {Qt::CheckStateRole});
   return true;
 }

@@ -1,7 +1,8 @@
-// RowsTableModel is what one of the window's list views displays: a copy, on
-// the GUI thread, of the rows a ControlModel holds, refreshed in batches from
-// ControlModel::take_changes. Ticking a row's check box in the view writes the
-// tick back to the ControlModel, which stays the one place workers read.
+// RowsTableModel is what one of the window's list views displays: the rows a
+// ControlModel holds, read on demand for the rows on screen and kept in a
+// small cache that ControlModel::take_changes batches invalidate. Ticking a
+// row's check box in the view writes the tick to the ControlModel, which
+// stays the one place workers read.
 //
 // Thread safety: GUI thread only, like every Qt item model.
 #ifndef NOVEL_APP_ROWS_TABLE_MODEL_H_
@@ -9,6 +10,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <optional>
 #include <vector>
 
 #include "app/control_model.h"
@@ -17,10 +19,10 @@ class RowsTableModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  // `headers` are the captions of column 0 and column 1; only a checkable
+  // The headers are the captions of column 0 and column 1; only a checkable
   // model shows a check box in front of each row.
-  RowsTableModel(ControlModel& controls, bool checkable, QString number_header, QString text_header,
-                 QObject* parent);
+  RowsTableModel(ControlModel& controls, ListView list, bool checkable, QString number_header,
+                 QString text_header, QObject* parent);
 
   void apply(const ListUpdate& update);
 
@@ -38,12 +40,15 @@ class RowsTableModel : public QAbstractTableModel {
     bool checked = false;
   };
 
-  ShownRow shown(const DisplayRow& row) const;
+  const ShownRow& shown(int row) const;
 
   ControlModel& controls_;
+  const ListView list_;
   const bool checkable_;
   const QString headers_[2];
-  std::vector<ShownRow> rows_;
+  int row_count_ = 0;
+  // Rows converted for display so far; empty entries are read when shown.
+  mutable std::vector<std::optional<ShownRow>> cache_;
 };
 
 #endif  // NOVEL_APP_ROWS_TABLE_MODEL_H_
