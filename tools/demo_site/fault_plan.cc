@@ -5,10 +5,45 @@
 #include <numeric>
 #include <random>
 
+namespace {
+
+struct NamedFault {
+  std::string_view name;
+  ChapterFault fault;
+};
+
+constexpr NamedFault kNamedFaults[] = {
+    {"500", ChapterFault::kServerError},
+    {"reset", ChapterFault::kConnectionReset},
+    {"404", ChapterFault::kNotFound},
+    {"429", ChapterFault::kTooManyRequests},
+    {"reset-mid", ChapterFault::kResetMidBody},
+    {"short", ChapterFault::kShortBody},
+    {"stall", ChapterFault::kStall},
+    {"redirect-loop", ChapterFault::kRedirectLoop},
+    {"bad-utf8", ChapterFault::kInvalidUtf8},
+    {"huge", ChapterFault::kHugePage},
+    {"over-cap", ChapterFault::kOverBodyCap},
+    {"empty", ChapterFault::kEmptyBody},
+};
+
+}  // namespace
+
 std::optional<ChapterFault> fault_from_name(std::string_view name) {
-  if (name == "500") return ChapterFault::kServerError;
-  if (name == "reset") return ChapterFault::kConnectionReset;
+  for (const NamedFault& named : kNamedFaults) {
+    if (named.name == name) return named.fault;
+  }
   return std::nullopt;
+}
+
+std::vector<ChapterFault> all_faults() {
+  std::vector<ChapterFault> faults;
+  for (const NamedFault& named : kNamedFaults) faults.push_back(named.fault);
+  return faults;
+}
+
+bool chapter_survives(ChapterFault fault) {
+  return fault == ChapterFault::kNone || fault == ChapterFault::kInvalidUtf8;
 }
 
 FaultPlan::FaultPlan(int chapter_count, double fraction, uint64_t seed,
@@ -40,6 +75,14 @@ std::vector<int> FaultPlan::faulty_chapters() const {
   std::vector<int> chapters;
   for (size_t chapter = 1; chapter < faults_.size(); ++chapter) {
     if (faults_[chapter] != ChapterFault::kNone) chapters.push_back(static_cast<int>(chapter));
+  }
+  return chapters;
+}
+
+std::vector<int> FaultPlan::lost_chapters() const {
+  std::vector<int> chapters;
+  for (size_t chapter = 1; chapter < faults_.size(); ++chapter) {
+    if (!chapter_survives(faults_[chapter])) chapters.push_back(static_cast<int>(chapter));
   }
   return chapters;
 }

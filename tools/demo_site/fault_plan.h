@@ -18,10 +18,26 @@ enum class ChapterFault {
   kNone,
   kServerError,      // HTTP 500 with a short error page
   kConnectionReset,  // the connection is reset before any answer
+  kNotFound,         // HTTP 404
+  kTooManyRequests,  // HTTP 429 with Retry-After: 1
+  kResetMidBody,     // the head and half the page, then a reset
+  kShortBody,        // half the page under the whole page's Content-Length, then close
+  kStall,            // no answer at all until the client gives up
+  kRedirectLoop,     // a 302 back to the same address, every time
+  kInvalidUtf8,      // the page with malformed UTF-8 bytes in a comment; it still arrives
+  kHugePage,         // the page padded to 20 MB
+  kOverBodyCap,      // a 65 MiB page, streamed (over a client's 64 MiB cap)
+  kEmptyBody,        // HTTP 200 with an empty body
 };
 
-// "500" or "reset"; empty for any other name.
+// The command-line name of each mode: "500", "reset", "404", "429",
+// "reset-mid", "short", "stall", "redirect-loop", "bad-utf8", "huge",
+// "over-cap", "empty"; empty for any other name.
 std::optional<ChapterFault> fault_from_name(std::string_view name);
+// Every fault mode but kNone, in the order above.
+std::vector<ChapterFault> all_faults();
+// True when a client that copes with the fault still gets the chapter's text.
+bool chapter_survives(ChapterFault fault);
 
 class FaultPlan {
  public:
@@ -32,6 +48,8 @@ class FaultPlan {
   ChapterFault fault_for(int chapter) const;
   // The faulty chapters in ascending order.
   std::vector<int> faulty_chapters() const;
+  // The faulty chapters whose text cannot arrive (see chapter_survives), ascending.
+  std::vector<int> lost_chapters() const;
 
  private:
   std::vector<ChapterFault> faults_;  // index = chapter number; [0] unused

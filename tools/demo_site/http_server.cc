@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kListenBacklog = 4096;
 constexpr size_t kReadChunk = 16 * 1024;
 constexpr std::chrono::milliseconds kAcceptPause{50};
+constexpr size_t kPaddingChunk = 64 * 1024;
+constexpr size_t kNoCut = static_cast<size_t>(-1);
 
 std::string system_error(const char* what) { return std::string(what) + ": " + strerror(errno); }
 
@@ -99,6 +101,8 @@ class EventLoop {
     std::string in;
     std::string out;
     size_t out_offset = 0;
+    size_t cut_at = kNoCut;   // offset in `out` where a broken delivery stops
+    size_t padding_left = 0;  // filler still to send after `out`
     size_t body_to_skip = 0;
     bool close_after = false;
     Delivery delivery = Delivery::kNormal;
@@ -188,7 +192,7 @@ class EventLoop {
       write_out(fd, connection);
     } else if (connection.phase == Phase::kReading) {
       read_in(fd, connection);
-    } else if (events & (EPOLLERR | EPOLLHUP)) {
+    } else if (events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP)) {
       drop(fd, false);
     }
   }
@@ -233,6 +237,13 @@ class EventLoop {
     connection.delivery = reply.delivery;
     connection.out = format_reply(reply, !connection.close_after, head_only);
     connection.out_offset = 0;
+    connection.padding_left = head_only ? 0 : reply.padding;
+    connection.cut_at = kNoCut;
+    if (!head_only &&
+        (reply.delivery == Delivery::kResetMidBody || reply.delivery == Delivery::kCloseMidBody)) {
+      connection.cut_at = connection.out.size() - (reply.body.size() - reply.body.size() / 2);
+      connection.padding_left = 0;
+    }
     if (connection.body_to_skip > 0) {
       const size_t skipped = std::min(connection.body_to_skip, connection.in.size());
       connection.in.erase(0, skipped);
@@ -265,24 +276,25 @@ class EventLoop {
       drop(fd, true);
       return;
     }
+    if (connection.delivery == Delivery::kStall) {
+      watch(fd, EPOLLRDHUP);  // only to notice the client leaving
+      return;
+    }
     connection.phase = Phase::kWriting;
     write_out(fd, connection);
   }
 
+  // Sends what is left of `out`, then the padding a chunk at a time, so a
+  // reply of any size costs one chunk of memory.
   void write_out(int fd, Connection& connection) {
-    while (connection.out_offset < connection.out.size()) {
-      const ssize_t sent = send_some(fd, connection.out.data() + connection.out_offset,
-                                     connection.out.size() - connection.out_offset);
-      if (sent < 0 && errno == EAGAIN) {
-        watch(fd, EPOLLOUT);
-        return;
-      }
-      if (sent < 0 && errno == EINTR) continue;
-      if (sent <= 0) {
-        drop(fd, false);
-        return;
-      }
-      connection.out_offset += static_cast<size_t>(sent);
+    for (;;) {
+      if (!send_pending(fd, connection)) return;
+      if (connection.padding_left == 0) break;
+      const size_t chunk = std::min(connection.padding_left, kPaddingChunk);
+      connection.out.assign(chunk, ' ');
+      connection.out.back() = '\n';
+      connection.out_offset = 0;
+      connection.padding_left -= chunk;
     }
     if (connection.close_after) {
       drop(fd, false);
@@ -293,6 +305,31 @@ class EventLoop {
     connection.phase = Phase::kReading;
     watch(fd, EPOLLIN);
     serve_next(fd, connection);
+  }
+
+  // Sends `out` up to its end or its cut; false when the connection is gone
+  // or must wait to be writable again.
+  bool send_pending(int fd, Connection& connection) {
+    while (connection.out_offset < connection.out.size()) {
+      if (connection.out_offset >= connection.cut_at) {
+        drop(fd, connection.delivery == Delivery::kResetMidBody);
+        return false;
+      }
+      const size_t end = std::min(connection.out.size(), connection.cut_at);
+      const ssize_t sent =
+          send_some(fd, connection.out.data() + connection.out_offset, end - connection.out_offset);
+      if (sent < 0 && errno == EAGAIN) {
+        watch(fd, EPOLLOUT);
+        return false;
+      }
+      if (sent < 0 && errno == EINTR) continue;
+      if (sent <= 0) {
+        drop(fd, false);
+        return false;
+      }
+      connection.out_offset += static_cast<size_t>(sent);
+    }
+    return true;
   }
 
   const int listen_fd_;

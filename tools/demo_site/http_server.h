@@ -31,6 +31,9 @@ struct ServedRequest {
 enum class Delivery {
   kNormal,
   kResetBeforeReply,  // close with a TCP reset instead of answering
+  kResetMidBody,      // send the head and the first half of the body, then reset
+  kCloseMidBody,      // send the head and the first half of the body, then close
+  kStall,             // never answer; the connection stays open until the client leaves
 };
 
 struct ServedReply {
@@ -38,6 +41,9 @@ struct ServedReply {
   std::string content_type = "text/html; charset=utf-8";
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
+  // Bytes of filler (white space) sent after `body` and counted in its
+  // Content-Length; streamed in small chunks, never held whole.
+  size_t padding = 0;
   Delivery delivery = Delivery::kNormal;
 };
 

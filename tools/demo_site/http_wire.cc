@@ -102,7 +102,7 @@ std::string format_reply(const ServedReply& reply, bool keep_alive, bool head_on
   text += "HTTP/1.1 " + std::to_string(reply.status) + " ";
   text += reason_phrase(reply.status);
   text += "\r\nServer: novel-demo-site\r\nContent-Type: " + reply.content_type;
-  text += "\r\nContent-Length: " + std::to_string(reply.body.size());
+  text += "\r\nContent-Length: " + std::to_string(reply.body.size() + reply.padding);
   text += keep_alive ? "\r\nConnection: keep-alive\r\n" : "\r\nConnection: close\r\n";
   for (const auto& [name, value] : reply.headers) text += name + ": " + value + "\r\n";
   text += "\r\n";

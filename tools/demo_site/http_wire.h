@@ -24,7 +24,8 @@ struct RequestHead {
 // Parses the request at the start of `buffer`.
 HeadStatus parse_request_head(std::string_view buffer, RequestHead* head);
 
-// Status line, headers and (unless `head_only`) the body of `reply`.
+// Status line, headers and (unless `head_only`) the body of `reply`; the
+// reply's padding is counted in Content-Length but left to the caller to send.
 std::string format_reply(const ServedReply& reply, bool keep_alive, bool head_only);
 
 #endif  // NOVEL_DEMO_SITE_HTTP_WIRE_H_

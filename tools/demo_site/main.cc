@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "demo_site/demo_site.h"
 #include "demo_site/http_server.h"
@@ -20,10 +23,32 @@ constexpr const char* kUsage =
     "  -c, --chapters N       chapters of the book (default 300)\n"
     "  -l, --latency-ms N     delay before every answer (default 0)\n"
     "  -f, --fail-fraction F  fraction of chapters that fail, 0..1 (default 0)\n"
-    "  -m, --fail-mode MODE   500, reset or mixed (default mixed)\n"
+    "  -m, --fail-mode MODES  comma-separated fault modes, each chapter that fails\n"
+    "                         takes one of them: 500, 404, 429, reset, reset-mid,\n"
+    "                         short, stall, redirect-loop, bad-utf8, huge,\n"
+    "                         over-cap, empty; or mixed (500,reset; the default)\n"
+    "                         or all\n"
     "  -s, --seed N           seed of the book and of the failing chapters (default 1)\n"
     "      --loops N          event-loop threads (default 1)\n"
     "  -h, --help             this text\n";
+
+// The modes named in `text`, comma-separated; false on an unknown name.
+bool parse_fault_modes(std::string_view text, std::vector<ChapterFault>* modes) {
+  modes->clear();
+  if (text == "all") {
+    *modes = all_faults();
+    return true;
+  }
+  if (text == "mixed") text = "500,reset";
+  while (!text.empty()) {
+    const size_t comma = text.find(',');
+    const std::optional<ChapterFault> fault = fault_from_name(text.substr(0, comma));
+    if (!fault) return false;
+    modes->push_back(*fault);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+  }
+  return !modes->empty();
+}
 
 bool parse_number(const char* text, long long low, long long high, long long* value) {
   char* end = nullptr;
@@ -39,7 +64,6 @@ bool parse_number(const char* text, long long low, long long high, long long* va
 int main(int argc, char** argv) {
   ServerOptions server;
   SiteOptions site;
-  std::string fail_mode = "mixed";
   const option long_options[] = {
       {"port", required_argument, nullptr, 'p'},
       {"chapters", required_argument, nullptr, 'c'},
@@ -77,8 +101,7 @@ int main(int argc, char** argv) {
         break;
       }
       case 'm':
-        fail_mode = optarg;
-        ok = fail_mode == "mixed" || fault_from_name(fail_mode).has_value();
+        ok = parse_fault_modes(optarg, &site.failure_modes);
         break;
       case 's':
         ok = parse_number(optarg, 0, (1LL << 62), &number);
@@ -103,11 +126,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 1;
   }
-  if (fail_mode == "mixed") {
-    site.failure_modes = {ChapterFault::kServerError, ChapterFault::kConnectionReset};
-  } else {
-    site.failure_modes = {*fault_from_name(fail_mode)};
-  }
+  if (site.failure_modes.empty()) parse_fault_modes("mixed", &site.failure_modes);
 
   // Each connection holds a descriptor; a thousand clients need more than the
   // usual soft limit of 1024, so take what the hard limit allows.
