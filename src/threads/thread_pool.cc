@@ -110,6 +110,8 @@ class ThreadPool::Core : public std::enable_shared_from_this<Core> {
   int32_t job_counter GUARDED_BY(lock) = 0;
   std::shared_ptr<Run> run GUARDED_BY(lock);
   std::vector<WorkerRecord> workers GUARDED_BY(lock);
+  // The size of `workers`, written under the lock, read anywhere.
+  std::atomic<int32_t> worker_count{0};
   // Plain flags: written by the caller's thread, polled by the pool's.
   std::atomic<int32_t> paused{0};
   std::atomic<int32_t> running{0};
@@ -165,6 +167,7 @@ void ThreadPool::Core::manager_loop() {
         // with the lock held.
         if (!create_thread(worker_entry, &record.handle, stack_size, 0, &record.id)) break;
         workers.push_back(record);
+        worker_count = static_cast<int32_t>(workers.size());
       }
     }
     std::unique_lock<std::mutex> wait_lock(manager_wake_mutex);
@@ -204,6 +207,9 @@ void ThreadPool::Core::worker_loop() {
       continue;
     }
     // The idle time ran out, or the queue was closed because the run ended.
+    // Idle workers time out together; at the minimum they need not queue up
+    // on the lock only to learn that they stay.
+    if (worker_count.load() <= min_threads) continue;
     CriticalLockGuard guard(lock);
     if (static_cast<int64_t>(workers.size()) > min_threads) break;
   }
@@ -212,6 +218,7 @@ void ThreadPool::Core::worker_loop() {
     if (it->id == me) {
       close_native_thread(it->handle);
       workers.erase(it);
+      worker_count = static_cast<int32_t>(workers.size());
       break;
     }
   }
@@ -294,6 +301,7 @@ void ThreadPool::Core::resume() {
 void ThreadPool::Core::untrack_workers() {
   for (const WorkerRecord& record : workers) close_native_thread(record.handle);
   workers.clear();
+  worker_count = 0;
 }
 
 void ThreadPool::Core::wait_for_manager(const WaitPause& pause) {
