@@ -118,6 +118,7 @@ ServedReply DemoSite::handle(const ServedRequest& request) const {
   return plain_reply(200, book_.chapter_page(chapter));
 }
 
-std::string catalogue_address(int port) {
-  return "http://127.0.0.1:" + std::to_string(port) + std::string(kCataloguePath);
+std::string catalogue_address(int port, bool https) {
+  return std::string(https ? "https" : "http") + "://127.0.0.1:" + std::to_string(port) +
+         std::string(kCataloguePath);
 }

@@ -45,6 +45,6 @@ class DemoSite {
 };
 
 // The catalogue address of a site served on 127.0.0.1:`port`.
-std::string catalogue_address(int port);
+std::string catalogue_address(int port, bool https = false);
 
 #endif  // NOVEL_DEMO_SITE_DEMO_SITE_H_

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -14,6 +15,7 @@
 #include <unordered_map>
 
 #include "demo_site/http_wire.h"
+#include "demo_site/tls_context.h"
 
 namespace {
 
@@ -27,6 +29,10 @@ constexpr size_t kNoCut = static_cast<size_t>(-1);
 
 std::string system_error(const char* what) { return std::string(what) + ": " + strerror(errno); }
 
+struct SslFree {
+  void operator()(SSL* tls) const { SSL_free(tls); }
+};
+
 void close_with_reset(int fd) {
   const linger abort_on_close{1, 0};
   setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
@@ -38,8 +44,10 @@ void close_with_reset(int fd) {
 // One epoll loop with its connections and its timer heap of held-back replies.
 class EventLoop {
  public:
-  EventLoop(int listen_fd, const ServerOptions& options, const RequestHandler& handler)
-      : listen_fd_(listen_fd), options_(options), handler_(handler) {}
+  // `tls` is null for plain HTTP.
+  EventLoop(int listen_fd, const ServerOptions& options, const RequestHandler& handler,
+            SSL_CTX* tls)
+      : listen_fd_(listen_fd), options_(options), handler_(handler), tls_(tls) {}
 
   ~EventLoop() {
     for (auto& [fd, connection] : connections_) close(fd);
@@ -97,6 +105,7 @@ class EventLoop {
 
   struct Connection {
     uint64_t serial = 0;
+    std::unique_ptr<SSL, SslFree> tls;
     Phase phase = Phase::kReading;
     std::string in;
     std::string out;
@@ -116,9 +125,31 @@ class EventLoop {
   };
 
   // The two transfer calls: the only places that touch a connection's bytes.
-  ssize_t receive_some(int fd, char* buffer, size_t size) { return recv(fd, buffer, size, 0); }
-  ssize_t send_some(int fd, const char* data, size_t size) {
-    return send(fd, data, size, MSG_NOSIGNAL);
+  // Over TLS a call that must wait for the socket fails with EAGAIN, as a
+  // plain non-blocking call does.
+  ssize_t receive_some(int fd, Connection& connection, char* buffer, size_t size) {
+    if (!connection.tls) return recv(fd, buffer, size, 0);
+    const int got = SSL_read(connection.tls.get(), buffer, static_cast<int>(size));
+    return got > 0 ? got : tls_failure(connection, got);
+  }
+  ssize_t send_some(int fd, Connection& connection, const char* data, size_t size) {
+    if (!connection.tls) return send(fd, data, size, MSG_NOSIGNAL);
+    const int sent = SSL_write(connection.tls.get(), data, static_cast<int>(size));
+    return sent > 0 ? sent : tls_failure(connection, sent);
+  }
+
+  static ssize_t tls_failure(Connection& connection, int result) {
+    switch (SSL_get_error(connection.tls.get(), result)) {
+      case SSL_ERROR_WANT_READ:
+      case SSL_ERROR_WANT_WRITE:
+        errno = EAGAIN;
+        return -1;
+      case SSL_ERROR_ZERO_RETURN:
+        return 0;
+      default:
+        errno = ECONNRESET;
+        return -1;
+    }
   }
 
   int next_timeout_ms() const {
@@ -164,6 +195,14 @@ class EventLoop {
       Connection& connection = connections_[fd];
       connection = Connection();
       connection.serial = ++serial_;
+      if (tls_ != nullptr) {
+        connection.tls.reset(SSL_new(tls_));
+        if (!connection.tls || SSL_set_fd(connection.tls.get(), fd) != 1) {
+          drop(fd, false);
+          continue;
+        }
+        SSL_set_accept_state(connection.tls.get());
+      }
     }
   }
 
@@ -176,6 +215,10 @@ class EventLoop {
 
   void drop(int fd, bool reset) {
     epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, fd, nullptr);
+    auto found = connections_.find(fd);
+    if (!reset && found != connections_.end() && found->second.tls) {
+      SSL_shutdown(found->second.tls.get());  // one try; the socket closes either way
+    }
     connections_.erase(fd);
     if (reset) {
       close_with_reset(fd);
@@ -199,12 +242,18 @@ class EventLoop {
 
   void read_in(int fd, Connection& connection) {
     char buffer[kReadChunk];
-    const ssize_t got = receive_some(fd, buffer, sizeof buffer);
+    ssize_t got = receive_some(fd, connection, buffer, sizeof buffer);
     if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
       drop(fd, false);
       return;
     }
-    if (got > 0) connection.in.append(buffer, static_cast<size_t>(got));
+    // TLS may hold decrypted bytes the socket no longer signals.
+    while (got > 0) {
+      connection.in.append(buffer, static_cast<size_t>(got));
+      got = connection.tls && SSL_pending(connection.tls.get()) > 0
+                ? receive_some(fd, connection, buffer, sizeof buffer)
+                : 0;
+    }
     serve_next(fd, connection);
   }
 
@@ -316,8 +365,8 @@ class EventLoop {
         return false;
       }
       const size_t end = std::min(connection.out.size(), connection.cut_at);
-      const ssize_t sent =
-          send_some(fd, connection.out.data() + connection.out_offset, end - connection.out_offset);
+      const ssize_t sent = send_some(fd, connection, connection.out.data() + connection.out_offset,
+                                     end - connection.out_offset);
       if (sent < 0 && errno == EAGAIN) {
         watch(fd, EPOLLOUT);
         return false;
@@ -335,6 +384,7 @@ class EventLoop {
   const int listen_fd_;
   const ServerOptions options_;
   const RequestHandler& handler_;
+  SSL_CTX* const tls_;
   int epoll_fd_ = -1;
   int wake_fd_ = -1;
   uint64_t serial_ = 0;
@@ -350,6 +400,10 @@ HttpServer::HttpServer(ServerOptions options, RequestHandler handler)
 HttpServer::~HttpServer() { stop(); }
 
 bool HttpServer::start(std::string* error) {
+  if (options_.https) {
+    tls_ = TlsContext::self_signed(error);
+    if (!tls_) return false;
+  }
   listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (listen_fd_ < 0) {
     *error = system_error("socket");
@@ -373,7 +427,8 @@ bool HttpServer::start(std::string* error) {
 
   const int loop_count = options_.loop_count < 1 ? 1 : options_.loop_count;
   for (int i = 0; i < loop_count; ++i) {
-    auto loop = std::make_unique<EventLoop>(listen_fd_, options_, handler_);
+    auto loop = std::make_unique<EventLoop>(listen_fd_, options_, handler_,
+                                            tls_ ? tls_->context() : nullptr);
     if (!loop->init(error)) {
       stop();
       return false;

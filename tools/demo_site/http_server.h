@@ -8,7 +8,7 @@
 // How a reply leaves the socket is part of the reply (Delivery), so faulty
 // deliveries such as a reset connection are served by the same loop; all
 // socket reads and writes go through Connection's two transfer calls, the
-// one place a TLS layer would hook in.
+// place where TLS sits when the server speaks https.
 //
 // start() and stop() are called from one owning thread; the handler runs on
 // the loop threads and must be safe to call from several at once.
@@ -53,9 +53,11 @@ struct ServerOptions {
   int port = 0;        // 0: the system picks a free port
   int latency_ms = 0;  // added before every reply
   int loop_count = 1;  // event-loop threads
+  bool https = false;  // TLS with a self-signed certificate (demo_site/tls_context.h)
 };
 
 class EventLoop;
+class TlsContext;
 
 class HttpServer {
  public:
@@ -69,12 +71,15 @@ class HttpServer {
   bool start(std::string* error);
   // The bound port; valid after a successful start().
   int port() const { return port_; }
+  // The TLS context of an https server after start(); null otherwise.
+  const TlsContext* tls() const { return tls_.get(); }
   // Stops the loops and closes every connection. Safe to call twice.
   void stop();
 
  private:
   ServerOptions options_;
   RequestHandler handler_;
+  std::unique_ptr<TlsContext> tls_;
   int listen_fd_ = -1;
   int port_ = 0;
   std::vector<std::unique_ptr<EventLoop>> loops_;

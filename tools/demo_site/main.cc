@@ -14,6 +14,7 @@
 
 #include "demo_site/demo_site.h"
 #include "demo_site/http_server.h"
+#include "demo_site/tls_context.h"
 
 namespace {
 
@@ -30,6 +31,8 @@ constexpr const char* kUsage =
     "                         or all\n"
     "  -s, --seed N           seed of the book and of the failing chapters (default 1)\n"
     "      --loops N          event-loop threads (default 1)\n"
+    "      --https            speak TLS with a certificate made at start-up\n"
+    "      --cert-out FILE    with --https, write that certificate (PEM) to FILE\n"
     "  -h, --help             this text\n";
 
 // The modes named in `text`, comma-separated; false on an unknown name.
@@ -64,6 +67,7 @@ bool parse_number(const char* text, long long low, long long high, long long* va
 int main(int argc, char** argv) {
   ServerOptions server;
   SiteOptions site;
+  std::string certificate_file;
   const option long_options[] = {
       {"port", required_argument, nullptr, 'p'},
       {"chapters", required_argument, nullptr, 'c'},
@@ -72,6 +76,8 @@ int main(int argc, char** argv) {
       {"fail-mode", required_argument, nullptr, 'm'},
       {"seed", required_argument, nullptr, 's'},
       {"loops", required_argument, nullptr, 'L'},
+      {"https", no_argument, nullptr, 'S'},
+      {"cert-out", required_argument, nullptr, 'C'},
       {"help", no_argument, nullptr, 'h'},
       {nullptr, 0, nullptr, 0},
   };
@@ -111,6 +117,12 @@ int main(int argc, char** argv) {
         ok = parse_number(optarg, 1, 64, &number);
         server.loop_count = static_cast<int>(number);
         break;
+      case 'S':
+        server.https = true;
+        break;
+      case 'C':
+        certificate_file = optarg;
+        break;
       case 'h':
         std::fputs(kUsage, stdout);
         return 0;
@@ -122,7 +134,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (optind != argc) {
+  if (optind != argc || (!certificate_file.empty() && !server.https)) {
     std::fputs(kUsage, stderr);
     return 1;
   }
@@ -150,7 +162,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "novel-demo-site: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s\n", catalogue_address(http.port()).c_str());
+  if (!certificate_file.empty()) {
+    std::FILE* file = std::fopen(certificate_file.c_str(), "w");
+    const std::string& pem = http.tls()->certificate_pem();
+    const bool written =
+        file != nullptr && std::fwrite(pem.data(), 1, pem.size(), file) == pem.size();
+    if (file == nullptr || std::fclose(file) != 0 || !written) {
+      std::fprintf(stderr, "novel-demo-site: cannot write %s\n", certificate_file.c_str());
+      return 1;
+    }
+  }
+  std::printf("%s\n", catalogue_address(http.port(), server.https).c_str());
   std::fflush(stdout);
 
   int received = 0;
