@@ -53,8 +53,17 @@ bool Program::launch(RoutineRef routine) {
 }
 
 WindowActions Program::window_actions() {
-  return WindowActions{[this] { launch(run_match); }, [this] { launch(run_collect); },
-                       [this] { launch(run_export); }};
+  // The click handler disabled the buttons; when no thread could be started,
+  // nothing else would give them back.
+  auto start = [this](RoutineRef routine, std::initializer_list<Button> give_back) {
+    if (launch(routine)) return;
+    for (Button button : give_back) controls_.set_button_enabled(button, true);
+  };
+  return WindowActions{[start] { start(run_match, {Button::kMatch}); },
+                       [start] {
+                         start(run_collect, {Button::kMatch, Button::kCollect});
+                       },
+                       [start] { start(run_export, {Button::kExport}); }};
 }
 
 void Program::join_launched() {
