@@ -24,7 +24,11 @@ std::string text_between(std::string_view text, std::string_view left, std::stri
 std::string cut_between(std::string_view text, std::string_view first, std::string_view second) {
   const int64_t span_start = find_text(text, first, 1, true);
   if (span_start == -1) return {};
-  const int64_t second_at = find_text(text, second, span_start, true);
+  // An empty `second` counts as found right after `first`, so the span is
+  // `first` alone (find_text would report the start of the whole text, and
+  // the cut would then repeat the text).
+  const int64_t second_at = second.empty() ? span_start + static_cast<int64_t>(first.size())
+                                           : find_text(text, second, span_start, true);
   if (second_at == -1) return std::string(text);
   const int64_t length = static_cast<int64_t>(text.size());
   const int64_t span_end = second_at - 1 + static_cast<int64_t>(second.size());

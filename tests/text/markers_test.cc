@@ -46,6 +46,9 @@ TEST(CutBetween, Cases) {
       {"second missing keeps text", "X<a>YZ", "<a>", "</a>", "X<a>YZ"},
       {"second searched from first's start", "X<ab>Y", "<ab>", "<a", "Xb>Y"},
       {"span at both ends", "<a>Y</a>", "<a>", "</a>", ""},
+      {"empty second cuts first alone", "X<a>Y", "<a>", "", "XY"},
+      {"empty second never repeats text", std::string("\x80\xff\xff\xd5\xbc", 5), "\xbc", "",
+       std::string("\x80\xff\xff\xd5", 4)},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(cut_between(c.text, c.first, c.second), c.expected) << c.name;
