@@ -24,6 +24,16 @@ std::string remove_set_cookie_markers(std::string_view line) {
   return result;
 }
 
+// A request header line cannot carry a control byte, and the request object
+// refuses a Cookie line holding one, which would lose every other cookie with
+// it; such an entry is left out instead.
+bool has_control_byte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+  });
+}
+
 // Drops the last `n` bytes (all of them when there are fewer).
 void drop_last(std::string& text, size_t n) { text.resize(text.size() > n ? text.size() - n : 0); }
 
@@ -69,7 +79,9 @@ std::string merge_cookies(std::string_view earlier, std::string_view newer) {
       if (equals == std::string::npos) continue;
       std::string name = trim_spaces(piece.substr(0, equals));
       std::string value = trim_spaces(piece.substr(equals + 1));
-      if (!name.empty() && !value.empty()) table.set(name, value);
+      if (name.empty() || value.empty()) continue;
+      if (has_control_byte(name) || has_control_byte(value)) continue;
+      table.set(name, value);
     }
   }
   std::vector<HashItem> names;
@@ -102,6 +114,7 @@ std::string update_cookies(std::string& jar, std::string& newer) {
   std::string rebuilt;
   for (const CookieEntry& entry : entries) {
     if (entry.name.empty() || entry.value.empty() || entry.value == "deleted") continue;
+    if (has_control_byte(entry.name) || has_control_byte(entry.value)) continue;
     rebuilt.append(entry.name).append("=").append(entry.value).append(";");
   }
   jar = rebuilt;

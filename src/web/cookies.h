@@ -19,15 +19,16 @@ std::string extract_set_cookies(std::string_view header_text);
 
 // The entries of both texts, a newer value replacing an earlier one of the
 // same name, joined by "; " in the visiting order of a text-keyed HashTable.
-// Entries without "=", or with an empty name or value after trimming, are left out.
+// Entries without "=", with an empty name or value after trimming, or with a
+// control byte (below 0x20, or 0x7F) are left out.
 std::string merge_cookies(std::string_view earlier, std::string_view newer);
 
 // Brings the cookie jar up to date with the newer cookies, rewriting both:
 // spaces are removed from both texts; each newer entry updates the first jar
 // entry of the same name (exact bytes) or is appended; the jar is rebuilt as
-// "name=value;" entries, leaving out empty names, empty values and values
-// "deleted". Returns a copy of the rewritten jar. An empty newer text only
-// removes the spaces.
+// "name=value;" entries, leaving out empty names, empty values, values
+// "deleted" and entries holding a control byte. Returns a copy of the rewritten jar. An empty newer
+// text only removes the spaces.
 std::string update_cookies(std::string& jar, std::string& newer);
 
 #endif  // NOVEL_WEB_COOKIES_H_

@@ -48,6 +48,7 @@ TEST(MergeCookies, NewerValuesWinInTableOrder) {
       {"deleted kept", "sid=deleted", "", "sid=deleted"},
       {"spaces inside a value survive", "a= x y ", "", "a=x y"},
       {"both empty", "", "", ""},
+      {"control bytes leave their entry out", "a=1\rX: 1; b\t=2; c=3\x7f; e=5", "d=4", "d=4; e=5"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(merge_cookies(c.earlier, c.newer), c.expected) << c.name;
@@ -71,6 +72,8 @@ TEST(UpdateCookies, RewritesJarAndNewerText) {
       {"duplicate in jar: first updated, second kept", "a=1;a=2", "a=3", "a=3;a=2;", "a=3"},
       {"names compare by exact case", "A=1", "a=2", "A=1;a=2;", "a=2"},
       {"entry without value dropped", "a;b=", "c=1", "c=1;", "c=1"},
+      {"control bytes leave their entry out", "a=1;b=2\rX:1", "c=3\n;d=\x01", "a=1;",
+       "c=3\n;d=\x01"},
       {"full-width spaces removed",
        "a=\xA1\xA1"
        "1",

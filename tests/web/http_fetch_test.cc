@@ -117,6 +117,50 @@ TEST_F(HttpFetch, ReportsAndUpdatesCookies) {
   EXPECT_NE(response_headers.find("Set-Cookie: sid=9; path=/\r\n"), std::string::npos);
 }
 
+// Set-Cookie lines in odd forms, and a header block far larger than a small
+// fixed buffer, pass through the jar without breaking the next request: a
+// cookie holding a control byte is left out, and the others are still sent.
+TEST_F(HttpFetch, OddSetCookieFormsAndALargeHeaderBlock) {
+  const std::string big_value(6000, 'v');
+  std::string many_lines;
+  for (int i = 0; i < 300; ++i) many_lines += "X-Filler-" + std::to_string(i) + ": 0123456789\r\n";
+  RawServer server([&](const std::string& request) {
+    if (request.starts_with("GET /second")) return http_reply("200 OK", "", "y");
+    return http_reply("200 OK",
+                      many_lines +
+                          "Set-Cookie:\r\nSet-Cookie: ;\r\nSet-Cookie: =v; path=/\r\n"
+                          "Set-Cookie: bare\r\nSet-Cookie: q=\"x;y\"; path=/\r\n"
+                          "Set-Cookie: cr=1\rX-Injected: 1\r\n"
+                          "Set-Cookie: big=" +
+                          big_value + "\r\n",
+                      "x");
+  });
+  std::string jar;
+  std::string response_cookies, response_headers;
+  EXPECT_EQ(http_fetch(server.url("/first"), {.cookies = &jar,
+                                              .response_cookies = &response_cookies,
+                                              .response_headers = &response_headers}),
+            "x");
+  EXPECT_NE(response_headers.find("X-Filler-299: 0123456789\r\n"), std::string::npos);
+  EXPECT_NE(jar.find("big=" + big_value + ";"), std::string::npos) << jar.substr(0, 80);
+  EXPECT_NE(jar.find("q=\"x;"), std::string::npos) << jar.substr(0, 80);
+  EXPECT_EQ(http_fetch(server.url("/second"), {.cookies = &jar}), "y");
+  const std::vector<std::string> requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  const std::string& second = requests[1];
+  const size_t head_end = second.find("\r\n\r\n");
+  ASSERT_NE(head_end, std::string::npos);
+  for (size_t i = 0; i < head_end; ++i) {
+    const char c = second[i];
+    const bool line_break = c == '\r' && second[i + 1] == '\n';
+    EXPECT_TRUE(line_break || (c != '\r' && c != '\n' && c != '\0') ||
+                (i > 0 && second[i - 1] == '\r'))
+        << "control byte at " << i;
+  }
+  EXPECT_EQ(second.find("\r\nX-Injected"), std::string::npos);
+  EXPECT_NE(second.find("big=" + big_value), std::string::npos) << second.substr(0, 400);
+}
+
 TEST_F(HttpFetch, KeepsNoCookieFromOneCallToTheNext) {
   RawServer server([](const std::string& request) {
     if (request_line(request).starts_with("GET /set")) {
