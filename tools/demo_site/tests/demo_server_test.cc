@@ -12,21 +12,9 @@
 
 #include "demo_site/demo_site.h"
 #include "demo_site/http_server.h"
+#include "demo_site/tests/curl_client.h"
 
 namespace {
-
-size_t append_body(char* data, size_t size, size_t count, void* body) {
-  static_cast<std::string*>(body)->append(data, size * count);
-  return size * count;
-}
-
-struct Fetched {
-  CURLcode result = CURLE_OK;
-  long status = 0;
-  std::string body;
-};
-
-using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 
 EasyHandle new_handle(const std::string& url, std::string* body) {
   EasyHandle handle(curl_easy_init(), &curl_easy_cleanup);

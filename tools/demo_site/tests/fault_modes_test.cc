@@ -8,20 +8,9 @@
 
 #include "demo_site/demo_site.h"
 #include "demo_site/http_server.h"
+#include "demo_site/tests/curl_client.h"
 
 namespace {
-
-size_t append_body(char* data, size_t size, size_t count, void* body) {
-  static_cast<std::string*>(body)->append(data, size * count);
-  return size * count;
-}
-
-struct Fetched {
-  CURLcode result = CURLE_OK;
-  long status = 0;
-  curl_off_t retry_after = 0;
-  std::string body;
-};
 
 // One request as a careful client makes it: a few redirects at most, a
 // time-out, and optionally a cap on the body.

@@ -6,16 +6,10 @@
 
 #include "demo_site/demo_site.h"
 #include "demo_site/http_server.h"
+#include "demo_site/tests/curl_client.h"
 #include "demo_site/tls_context.h"
 
 namespace {
-
-size_t append_body(char* data, size_t size, size_t count, void* body) {
-  static_cast<std::string*>(body)->append(data, size * count);
-  return size * count;
-}
-
-using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 
 // A client that trusts only the server's own certificate.
 EasyHandle trusting_client(const TlsContext& tls) {
