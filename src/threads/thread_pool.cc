@@ -100,6 +100,8 @@ class ThreadPool::Core : public std::enable_shared_from_this<Core> {
   // Forgets every worker; the threads leave on their own.
   void untrack_workers() REQUIRES(lock);
   void wait_for_manager(const WaitPause& pause);
+  // Waits up to `milliseconds` for the last tracked worker to leave.
+  void wait_workers_gone(int32_t milliseconds);
   // Clears `running` and wakes the manager from its pause between passes.
   void stop_running();
   // A new run with empty counters, queue and argument table, and its manager.
@@ -120,6 +122,11 @@ class ThreadPool::Core : public std::enable_shared_from_this<Core> {
   // out the pause.
   std::mutex manager_wake_mutex;
   std::condition_variable manager_wake;
+  // The last worker to leave signals this, so that a reset waiting for the
+  // workers learns at once that they are gone instead of at its next check.
+  // Taken after `lock` when both are held.
+  std::mutex workers_gone_mutex;
+  std::condition_variable workers_gone;
   // Touched only by the thread that starts, resets or destroys the pool.
   bool started = false;
   Binding* manager_entry = nullptr;
@@ -155,20 +162,20 @@ void ThreadPool::Core::begin_run() {
 
 void ThreadPool::Core::manager_loop() {
   while (running.load() == 1) {
-    {
+    while (paused.load() == 0 && running.load() != 0) {
+      // One worker per hold of the lock: making hundreds of threads takes a
+      // while, and submits, finishing jobs and a reset must not wait for all
+      // of them. The new worker looks for its record under the lock, so the
+      // record goes in before the lock is let go.
       CriticalLockGuard guard(lock);
-      while (paused.load() == 0 && running.load() != 0) {
-        const auto count = static_cast<int64_t>(workers.size());
-        const bool needed =
-            (count < max_threads && pending > run->busy.get()) || count < min_threads;
-        if (!needed) break;
-        WorkerRecord record{nullptr, 0};
-        // A creation that fails is tried again at the next pass, not at once
-        // with the lock held.
-        if (!create_thread(worker_entry, &record.handle, stack_size, 0, &record.id)) break;
-        workers.push_back(record);
-        worker_count = static_cast<int32_t>(workers.size());
-      }
+      const auto count = static_cast<int64_t>(workers.size());
+      const bool needed = (count < max_threads && pending > run->busy.get()) || count < min_threads;
+      if (!needed) break;
+      WorkerRecord record{nullptr, 0};
+      // A creation that fails is tried again at the next pass, not at once.
+      if (!create_thread(worker_entry, &record.handle, stack_size, 0, &record.id)) break;
+      workers.push_back(record);
+      worker_count = static_cast<int32_t>(workers.size());
     }
     std::unique_lock<std::mutex> wait_lock(manager_wake_mutex);
     manager_wake.wait_for(wait_lock, std::chrono::milliseconds(kManagerPassMs),
@@ -221,6 +228,12 @@ void ThreadPool::Core::worker_loop() {
       worker_count = static_cast<int32_t>(workers.size());
       break;
     }
+  }
+  if (workers.empty()) {
+    // Taking the mutex orders the count's store before a waiting reset's
+    // next look at it.
+    { std::lock_guard<std::mutex> wait_lock(workers_gone_mutex); }
+    workers_gone.notify_all();
   }
 }
 
@@ -315,6 +328,12 @@ void ThreadPool::Core::wait_for_manager(const WaitPause& pause) {
   manager_thread = nullptr;
 }
 
+void ThreadPool::Core::wait_workers_gone(int32_t milliseconds) {
+  std::unique_lock<std::mutex> wait_lock(workers_gone_mutex);
+  workers_gone.wait_for(wait_lock, std::chrono::milliseconds(milliseconds),
+                        [this] { return worker_count.load() == 0; });
+}
+
 void ThreadPool::Core::reset(int32_t terminate, int32_t timeout_ms, int32_t wait_mode) {
   // A pool that never started has nothing to stop, and bringing it "back"
   // up would leave it running without a manager and refusing start().
@@ -334,7 +353,13 @@ void ThreadPool::Core::reset(int32_t terminate, int32_t timeout_ms, int32_t wait
     if (timeout_ms > 0) deadline.start(timeout_ms);
     while (thread_count() > 0) {
       if (timeout_ms > 0 && deadline.wait(1)) break;
-      pause(kResetCheckMs);
+      // A message-pumping wait keeps its pause, pumping as it goes; a plain
+      // wait is woken by the last worker to leave.
+      if (pause.pumps()) {
+        pause(kResetCheckMs);
+      } else {
+        wait_workers_gone(kResetCheckMs);
+      }
     }
   }
   CriticalLockGuard guard(lock);

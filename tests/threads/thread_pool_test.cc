@@ -258,6 +258,27 @@ TEST_F(ThreadPoolTest, ResetFinishesStartedJobsDropsQueuedOnesAndRestartsIds) {
   EXPECT_TRUE(eventually([&] { return pool_.thread_count() == 1; }));
 }
 
+TEST_F(ThreadPoolTest, ResetReturnsSoonAfterTheLastWorkerLeaves) {
+  ASSERT_TRUE(pool_.start(2, 2, 0, 60000));
+  constexpr int kRounds = 10;
+  const auto before = Clock::now();
+  for (int round = 1; round <= kRounds; ++round) {
+    world->gate.close();
+    pool_.submit(gated_job);
+    ASSERT_TRUE(eventually([&] { return world->started == round; }));
+    std::thread opener([&] {
+      std::this_thread::sleep_for(milliseconds(20));
+      world->gate.open();
+    });
+    pool_.reset(0, 0, /*wait_mode=*/1);
+    opener.join();
+    EXPECT_EQ(world->finished.load(), round);  // reset still waited for the job
+  }
+  // Checking for the workers only every 200 ms made each reset cost at
+  // least that: ten of them took over two seconds.
+  EXPECT_LT(Clock::now() - before, milliseconds(1500));
+}
+
 TEST_F(ThreadPoolTest, TerminatingResetLeavesTheOldJobOutOfTheNewRunsCounts) {
   ASSERT_TRUE(pool_.start(1, 2, 0, 300));
   pool_.submit(gated_job);
