@@ -18,15 +18,13 @@ bool unsafe_in_name(QChar c) {
 
 }  // namespace
 
-std::string join_ticked_chapters(WindowControls& controls) {
-  std::string text;
+bool write_ticked_chapters(WindowControls& controls, const FilePartWriter& write) {
   int rows = controls.row_count(ListView::kContentList);
   for (int row = 0; row < rows; ++row) {
     if (!controls.row_checked(row)) continue;
-    text += controls.row_text(ListView::kContentList, row);
-    text += "\r\n";
+    if (!write(controls.row_text(ListView::kContentList, row)) || !write("\r\n")) return false;
   }
-  return text;
+  return true;
 }
 
 std::string safe_file_name(std::string_view book_title) {
@@ -52,10 +50,14 @@ std::string safe_file_name(std::string_view book_title) {
 
 ExportResult export_ticked_chapters(WindowControls& controls, std::string_view book_title,
                                     const std::string& directory) {
-  std::string text = join_ticked_chapters(controls);
   ExportResult result;
   result.path = directory + "/" + safe_file_name(book_title) + ".txt";
-  result.written = write_whole_file(result.path, text, &result.reason);
+  // Row by row into the file: a whole book of tens of thousands of chapters
+  // never has to be one string in memory beside the list that holds it.
+  result.written = write_file_in_parts(
+      result.path,
+      [&](const FilePartWriter& write) { return write_ticked_chapters(controls, write); },
+      &result.reason);
   return result;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/program_files.h"
 #include "scrape/window_controls.h"
 
 struct ExportResult {
@@ -16,9 +17,10 @@ struct ExportResult {
   std::string reason;  // why the write failed; empty when it succeeded
 };
 
-// Column 1 of every ticked row, in row order, each followed by CR LF. A
-// chapter text already ends in CR LF, so chapters are one empty line apart.
-std::string join_ticked_chapters(WindowControls& controls);
+// Passes column 1 of every ticked row, in row order, each followed by CR LF,
+// to `write`; stops and answers false as soon as `write` does. A chapter text
+// already ends in CR LF, so chapters are one empty line apart.
+bool write_ticked_chapters(WindowControls& controls, const FilePartWriter& write);
 
 // The GBK book title as a UTF-8 file name without extension that stays inside
 // its directory: the ends trimmed of white space, path separators and control
@@ -27,8 +29,8 @@ std::string join_ticked_chapters(WindowControls& controls);
 // non-empty name.
 std::string safe_file_name(std::string_view book_title);
 
-// Writes join_ticked_chapters() to `directory`/<safe title>.txt, replacing an
-// existing file.
+// Writes the ticked chapters (write_ticked_chapters) to
+// `directory`/<safe title>.txt, replacing an existing file.
 ExportResult export_ticked_chapters(WindowControls& controls, std::string_view book_title,
                                     const std::string& directory);
 
