@@ -178,6 +178,56 @@ size_t wide_run_end(std::string_view wide, size_t begin, bool to_gbk) {
   return end;
 }
 
+// Width of the well-formed UTF-8 character that starts `rest`, read as
+// iconv reads UTF-8 (no overlong forms, no surrogates, nothing past
+// U+10FFFF); 0 when `rest` starts with no such character.
+size_t utf8_sequence_width(std::string_view rest) {
+  static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (rest.empty()) return 0;
+  const unsigned char lead = static_cast<unsigned char>(rest[0]);
+  if (lead < 0x80) return 1;
+  if (lead < 0xC2 || lead > 0xF4) return 0;
+  const size_t width = utf8_char_width(lead);
+  if (rest.size() < width) return 0;
+  uint32_t code = lead & (0x7Fu >> width);
+  for (size_t k = 1; k < width; ++k) {
+    const unsigned char next = static_cast<unsigned char>(rest[k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (next & 0x3Fu);
+  }
+  if (code < kSmallest[width] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return width;
+}
+
+// What GBK text gets for the UTF-8 characters iconv must not see: the
+// no-break space (iconv has no GBK for it) and the euro sign (iconv writes a
+// lone 0x80). Answers the substitute and sets `*width`, or answers 0.
+char gbk_substitute_at(std::string_view rest, size_t* width) {
+  if (rest.starts_with("\xC2\xA0")) {
+    *width = 2;
+    return ' ';
+  }
+  if (rest.starts_with("\xE2\x82\xAC")) {
+    *width = 3;
+    return '?';
+  }
+  return 0;
+}
+
+// utf8_run_end for a GBK target: the run also stops before a no-break space
+// or a euro sign.
+size_t utf8_run_end_for_gbk(std::string_view text, size_t begin) {
+  const size_t end = utf8_run_end(text, begin);
+  size_t width = 0;
+  for (size_t at = begin; at < end; ++at) {
+    const unsigned char byte = static_cast<unsigned char>(text[at]);
+    if ((byte == 0xC2 || byte == 0xE2) && gbk_substitute_at(text.substr(at), &width) != 0) {
+      return at;
+    }
+  }
+  return end;
+}
+
 // Converts multibyte `text` (GBK or UTF-8, up to its first zero byte) into
 // `target`, appending to `out`: runs of ASCII through `put_ascii(run)`,
 // everything else through iconv in pieces, with `put_replacement()` for each
@@ -238,6 +288,40 @@ std::string gbk_to_utf8(std::string_view text) {
   const auto replace = [&utf8] { utf8.append(kUtf8Replacement); };
   decode_multibyte(text, true, kUtf8, utf8, copy_ascii, replace);
   return utf8;
+}
+
+std::string utf8_to_gbk(std::string_view text) {
+  const size_t zero = text.find('\0');
+  if (zero != std::string_view::npos) text = text.substr(0, zero);
+  const iconv_t cd = converter(kUtf8, kGbk);
+  // A malformed byte is one "?" (U+FFFD has no GBK), a whole character GBK
+  // lacks is one "?" too.
+  const auto substitute = [](std::string_view rest, std::string& out) -> size_t {
+    out.push_back('?');
+    const size_t width = utf8_sequence_width(rest);
+    return width == 0 ? 1 : width;
+  };
+  std::string gbk;
+  gbk.reserve(text.size());
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t ascii_end = ascii_run_end(text, at);
+    if (ascii_end > at) {
+      gbk.append(text.substr(at, ascii_end - at));
+      at = ascii_end;
+      continue;
+    }
+    const size_t end = utf8_run_end_for_gbk(text, at);
+    if (end == at) {
+      size_t width = 1;
+      gbk.push_back(gbk_substitute_at(text.substr(at), &width));
+      at += width;
+      continue;
+    }
+    convert_piece(cd, text.substr(at, end - at), gbk, substitute);
+    at = end;
+  }
+  return gbk;
 }
 
 std::string wide_to_multibyte(std::string_view wide, int code_page) {

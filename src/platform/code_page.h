@@ -13,6 +13,9 @@
 // Each character of a GBK text (one ASCII byte, or a lead byte and the byte
 // after it) therefore becomes exactly one UTF-16 code unit.
 //
+// The two ways fetched pages take most often, UTF-8 to GBK and GBK to UTF-8,
+// also have direct forms that give the same text without the UTF-16 between.
+//
 // Used by the text helpers (utf8_to_ansi, html_to_text) and RegexObject.
 // Safe to call from any thread: each thread keeps its own converters.
 #ifndef NOVEL_PLATFORM_CODE_PAGE_H_
@@ -42,6 +45,11 @@ std::string multibyte_to_wide(std::string_view text, int code_page = kCodePageUt
 // give it, without the UTF-16 text in between (which for a catalogue page is
 // megabytes of memory to fault in).
 std::string gbk_to_utf8(std::string_view text);
+
+// GBK of UTF-8 `text`, as multibyte_to_wide and then wide_to_multibyte would
+// give it (one "?" per malformed byte and per character GBK lacks), without
+// the UTF-16 text in between.
+std::string utf8_to_gbk(std::string_view text);
 
 // The multibyte text of UTF-16LE `wide` (up to its first zero code unit or its
 // end). Any `code_page` other than kCodePageUtf8 writes GBK.

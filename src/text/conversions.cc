@@ -12,9 +12,7 @@ constexpr std::string_view kBlankLinesPattern = "\\n\\s*\\r";
 
 }  // namespace
 
-std::string utf8_to_ansi(std::string_view text) {
-  return wide_to_multibyte(multibyte_to_wide(text, kCodePageUtf8), kCodePageGbk);
-}
+std::string utf8_to_ansi(std::string_view text) { return utf8_to_gbk(text); }
 
 std::string ansi_to_utf8(std::string_view text) { return gbk_to_utf8(text); }
 

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string utf8_to_gbk(const std::string& text) {
+std::string utf8_to_gbk_through_wide(const std::string& text) {
   return wide_to_multibyte(multibyte_to_wide(text, kCodePageUtf8), kCodePageGbk);
 }
 
@@ -56,6 +57,46 @@ TEST(CodePage, Utf8ToGbk) {
       {"zero byte ends the text", std::string("ab\0cd", 5), "ab"},
   };
   for (const auto& c : cases) EXPECT_EQ(utf8_to_gbk(c.utf8), c.gbk) << c.name;
+}
+
+// The direct conversion must answer what the way through UTF-16 answers, for
+// any bytes: pages stitched from well-formed, malformed, truncated and
+// unencodable pieces, cut at every length.
+TEST(CodePage, Utf8ToGbkMatchesTheWayThroughUtf16) {
+  const std::vector<std::string> pieces = {"a",
+                                           "<p>",
+                                           "\xE7\xAB\xA0",
+                                           "\xE3\x80\x80",
+                                           "\xC2\xA0",
+                                           "\xE2\x82\xAC",
+                                           "\xF0\x9F\x98\x80",
+                                           "\x80",
+                                           "\xBF",
+                                           "\xE7\xAB",
+                                           "\xC0\xAF",
+                                           "\xED\xA0\x80",
+                                           "\xF4\x90\x80\x80",
+                                           "\xF8\x88\x80\x80\x80",
+                                           "\xFE",
+                                           "\xEF\xBF\xBF",
+                                           "\xC2",
+                                           "\xE2\x82",
+                                           "\xC3\xA9",
+                                           "\xEF\xBF\xBD"};
+  uint32_t seed = 12345;
+  const auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::string page;
+    const int count = 1 + static_cast<int>(next() % 400);
+    for (int k = 0; k < count; ++k) page += pieces[next() % pieces.size()];
+    for (size_t cut : {page.size(), page.size() / 2, page.size() / 3 + 1}) {
+      const std::string part = page.substr(0, cut);
+      ASSERT_EQ(utf8_to_gbk(part), utf8_to_gbk_through_wide(part)) << "round " << round;
+    }
+  }
 }
 
 TEST(CodePage, GbkToUtf8GivesOneCharacterPerGbkCharacter) {
