@@ -37,10 +37,10 @@ int32_t run_collect() {
     return 0;
   }
 
-  const auto min_threads = static_cast<int32_t>(text_to_integer(controls.thread_count_text()));
-  const auto max_threads = static_cast<int32_t>(text_to_integer(controls.thread_count_text()));
+  // The pool keeps exactly the chosen number of workers.
+  const auto threads = static_cast<int32_t>(text_to_integer(controls.thread_count_text()));
   ThreadPool& pool = *context.CollectPool;
-  pool.start(min_threads, max_threads);
+  pool.start(threads, threads);
 
   // The row goes in before its job is queued, so a fast job always finds the
   // row it writes. Jobs are queued from this one thread into a fresh or reset
