@@ -51,7 +51,8 @@ struct AppState {
   std::vector<int> EmptyChapterIndexes;
   // The catalogue page's title: the export's file name without ".txt".
   LockedText BookTitle;
-  // One address per chapter, "http://" + a match of the filter pattern.
+  // One address per chapter, from a match of the filter pattern (see
+  // chapter_address).
   std::vector<std::string> ChapterUrlList;
   // Every match of the chapter pattern, joined without separator.
   std::string MatchedLinkText;

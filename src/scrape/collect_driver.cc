@@ -8,6 +8,15 @@
 #include "text/text_ops.h"
 #include "threads/thread_pool.h"
 #include "threads/timer_thread.h"
+#include "web/inet_fetch.h"
+
+std::string chapter_address(std::string_view catalogue_address, const std::string& match) {
+  const std::string head = ascii_lower(first_bytes(match, 8));
+  if (head.starts_with("http://") || head == "https://") return match;
+  std::string scheme = "http://";
+  split_url(catalogue_address, &scheme, nullptr, nullptr, nullptr);
+  return scheme + match;
+}
 
 std::string chapter_job_argument(int32_t chapter) {
   const auto value = static_cast<uint32_t>(chapter);
@@ -28,8 +37,9 @@ int32_t run_collect() {
 
   addresses.execute(controls.edit_text(EditBox::kFilterPattern), state.MatchedLinkText);
   const int64_t count = addresses.match_count();
+  const std::string catalogue_address = controls.edit_text(EditBox::kCatalogueAddress);
   for (int64_t i = 1; i <= count; ++i) {
-    state.ChapterUrlList.push_back("http://" + addresses.match_text(i));
+    state.ChapterUrlList.push_back(chapter_address(catalogue_address, addresses.match_text(i)));
   }
   if (state.ChapterUrlList.empty()) {
     set_workflow_buttons(controls, true);

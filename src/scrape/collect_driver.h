@@ -13,9 +13,18 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // How often CompletionTimer asks whether the collection has ended.
 inline constexpr int32_t kCompletionTickMs = 1000;
+
+// The address of one chapter from a match of the filter pattern. A match
+// that carries its own "http://" or "https://" (any case) is the address
+// as it stands. Otherwise the match is a link without scheme, such as the
+// "//host/chapter/..." links of a catalogue, and it takes the scheme of the
+// catalogue's own address, as a browser resolves it: chapters of a book read
+// over https are not asked for in clear text, nor redirected one by one.
+std::string chapter_address(std::string_view catalogue_address, const std::string& match);
 
 // The 4 bytes of `chapter` as a little-endian 32-bit integer: the argument
 // each chapter job is queued with.

@@ -83,6 +83,26 @@ TEST_F(RunCollect, FailingChaptersLeaveCrLfAloneInTheirRows) {
   EXPECT_EQ(controls_.buttons(), (Buttons{true, true, true}));
 }
 
+TEST(ChapterAddress, TakesTheCatalogueSchemeUnlessTheMatchHasOne) {
+  struct Case {
+    const char* catalogue;
+    const char* match;
+    const char* address;
+  };
+  const Case cases[] = {
+      {"http://book.example/info/1", "read.example/chapter/a/b", "http://read.example/chapter/a/b"},
+      {"HTTPS://book.example/info/1", "read.example/chapter/a/b",
+       "https://read.example/chapter/a/b"},
+      {"book.example/info/1", "read.example/chapter/a/b", "http://read.example/chapter/a/b"},
+      {"", "read.example/chapter/a/b", "http://read.example/chapter/a/b"},
+      {"http://book.example/", "https://read.example/c/1", "https://read.example/c/1"},
+      {"https://book.example/", "HTTP://read.example/c/1", "HTTP://read.example/c/1"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(chapter_address(c.catalogue, c.match), c.address) << c.catalogue << " " << c.match;
+  }
+}
+
 TEST_F(RunCollect, NoChapterAddressGivesTheButtonsBackAtOnce) {
   state_.MatchedLinkText = "<a href=\"//elsewhere/chapter/1/2\" data-cid=\"//";
   controls_.set_edit(EditBox::kFilterPattern, "127.0.0.1:1/chapter/[0-9]+/[0-9]+");
