@@ -11,6 +11,7 @@
 #include "app/program.h"
 #include "app/text_export.h"
 #include "app/window_defaults.h"
+#include "platform/internet_session.h"
 #include "scrape/catalogue_match.h"
 #include "scrape/collect_driver.h"
 
@@ -89,9 +90,14 @@ CommandLine parse_command_line(const QStringList& arguments, HeadlessOptions* op
                                   QStringLiteral("Directory of the TXT file (default: the "
                                                  "program's directory)."),
                                   QStringLiteral("DIR"));
+  const QCommandLineOption ca_file(
+      QStringLiteral("ca-file"),
+      QStringLiteral("Check the catalogue's certificate against the authorities in FILE "
+                     "(PEM) instead of the system's, for a site with a certificate of its own."),
+      QStringLiteral("FILE"));
   const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
                                  QStringLiteral("Print no progress."));
-  parser.addOptions({help, threads, match, filter, output, quiet});
+  parser.addOptions({help, threads, match, filter, output, ca_file, quiet});
 
   if (!parser.parse(arguments)) {
     *message = parser.errorText();
@@ -118,6 +124,7 @@ CommandLine parse_command_line(const QStringList& arguments, HeadlessOptions* op
   options->match_pattern = to_gbk(parser.value(match));
   options->filter_pattern = to_gbk(parser.value(filter));
   options->output_directory = utf8_of(parser.value(output));
+  options->ca_file = utf8_of(parser.value(ca_file));
   options->quiet = parser.isSet(quiet);
   return CommandLine::kRunHeadless;
 }
@@ -129,6 +136,7 @@ ExitStatus run_headless(const HeadlessOptions& options, Program& program, FILE* 
   controls.set_edit_text(EditBox::kFilterPattern, options.filter_pattern);
   controls.set_thread_count_text(std::to_string(options.threads));
   controls.set_match_attempt_limit(kMatchAttempts);
+  set_internet_ca_file(options.ca_file);
 
   run_match();
   if (controls.match_result() != true) {

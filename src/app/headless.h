@@ -29,6 +29,7 @@ struct HeadlessOptions {
   std::string match_pattern;     // GBK; the window's default when not given
   std::string filter_pattern;    // GBK; the window's default when not given
   std::string output_directory;  // empty: the program's directory
+  std::string ca_file;           // PEM authorities for the catalogue; empty: the system's
   bool quiet = false;
 };
 
@@ -40,8 +41,8 @@ enum class CommandLine {
 };
 
 // Reads the arguments (the program name first). Options: -t/--threads N,
-// -m/--match-pattern, -f/--filter-pattern, -o/--output-dir, -q/--quiet,
-// -h/--help, and one catalogue address.
+// -m/--match-pattern, -f/--filter-pattern, -o/--output-dir, --ca-file,
+// -q/--quiet, -h/--help, and one catalogue address.
 CommandLine parse_command_line(const QStringList& arguments, HeadlessOptions* options,
                                QString* message);
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "app/list_commands.h"
 #include "app/program.h"
 #include "app/served_book.h"
+#include "demo_site/tls_context.h"
 
 namespace {
 
@@ -128,6 +130,44 @@ TEST(Headless, ACatalogueThatNeverArrivesGivesStatusTwo) {
   EXPECT_EQ(err.text(), "no catalogue page after 5 attempts\n");
 }
 
+// Over https the catalogue's certificate is checked against the given
+// authority, and the chapters, linked without scheme, are asked for over
+// https too: the demo server speaks nothing but TLS.
+TEST(Headless, CollectsABookServedOverHttpsWithItsOwnAuthority) {
+  SiteOptions site;
+  site.chapter_count = 40;
+  DemoSite demo(site);
+  ServerOptions tls;
+  tls.https = true;
+  HttpServer server(tls, demo.handler());
+  std::string error;
+  ASSERT_TRUE(server.start(&error)) << error;
+  ServedBook scratch(site);
+  const std::string authority = scratch.directory() + "/authority.pem";
+  std::ofstream(authority) << server.tls()->certificate_pem();
+
+  const std::string host = "127.0.0.1:" + std::to_string(server.port());
+  HeadlessOptions options;
+  options.address = catalogue_address(server.port(), true);
+  options.threads = 20;
+  options.match_pattern = "<a href=\"//" + host + "/chapter/(.*?)//";
+  options.filter_pattern = host + "/chapter/[0-9a-zA-Z_-]+/[0-9a-zA-Z_-]+";
+  options.quiet = true;
+
+  {
+    Program untrusting(scratch.directory());
+    Capture out, err;
+    EXPECT_EQ(run_headless(options, untrusting, out.file(), err.file()), ExitStatus::kNoChapters);
+  }
+  options.ca_file = authority;
+  Program program(scratch.directory());
+  Capture out, err;
+  EXPECT_EQ(run_headless(options, program, out.file(), err.file()), ExitStatus::kAllChapters)
+      << err.text();
+  EXPECT_EQ(demo.chapters_served(), 40);
+  server.stop();
+}
+
 TEST(CommandLineParse, ReadsOptionsAndRejectsBadUsage) {
   struct Case {
     const char* name;
@@ -169,16 +209,19 @@ TEST(CommandLineParse, DefaultsAreTheWindowsAndOptionsReplaceThem) {
   EXPECT_EQ(options.match_pattern, "<a href=\"//read.mozhou.example/chapter/(.*?)//");
   EXPECT_EQ(options.filter_pattern, "read.mozhou.example/chapter/[0-9a-zA-Z_-]+/[0-9a-zA-Z_-]+");
   EXPECT_EQ(options.output_directory, "");
+  EXPECT_EQ(options.ca_file, "");
   EXPECT_FALSE(options.quiet);
 
-  ASSERT_EQ(parse_command_line({"novel-collector", "-t", "100", "-m", "墨(.*)", "--filter-pattern",
-                                "x", "-o", "/tmp/out", "--quiet", "http://127.0.0.1:1/"},
-                               &options, &message),
+  ASSERT_EQ(parse_command_line(
+                {"novel-collector", "-t", "100", "-m", "墨(.*)", "--filter-pattern", "x", "-o",
+                 "/tmp/out", "--ca-file", "/tmp/ca.pem", "--quiet", "http://127.0.0.1:1/"},
+                &options, &message),
             CommandLine::kRunHeadless);
   EXPECT_EQ(options.threads, 100);
   EXPECT_EQ(options.match_pattern, "\xc4\xab(.*)");
   EXPECT_EQ(options.filter_pattern, "x");
   EXPECT_EQ(options.output_directory, "/tmp/out");
+  EXPECT_EQ(options.ca_file, "/tmp/ca.pem");
   EXPECT_TRUE(options.quiet);
 }
 
