@@ -1,5 +1,9 @@
 #include "text/conversions.h"
 
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
 #include "platform/code_page.h"
 #include "platform/html_renderer.h"
 #include "text/regex_object.h"
@@ -10,11 +14,204 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kBlankLinesPattern = "\\n\\s*\\r";
 
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
+constexpr uint32_t kSurrogatesBegin = 0xD800;
+constexpr uint32_t kSurrogatesEnd = 0xE000;
+constexpr size_t kBmpSize = 0x10000;
+// Lead bytes 0x80..0xFF times every second byte.
+constexpr size_t kGbkPairCount = 0x80 * 0x100;
+
+// Every page passes through both conversions once or twice, and iconv costs
+// some tens of instructions per character. These tables hold what the
+// platform converters answer for each character, asked once for all of them,
+// so a conversion is a lookup per character and gives the very same text.
+struct GbkTables {
+  // GBK of each BMP code point from 0x80 on: two bytes (lead in the high
+  // byte), or below 0x100 the single byte ("?" or the space of U+00A0).
+  std::vector<uint16_t> gbk_of;
+  // Code point of each GBK pair, indexed by (lead - 0x80) * 0x100 + second
+  // byte; U+FFFD where the pair is no character.
+  std::vector<uint16_t> code_of;
+};
+
+// Writes the UTF-8 of BMP `code` at `put` and answers the end.
+char* put_utf8(char* put, uint32_t code) {
+  if (code < 0x80) {
+    *put++ = static_cast<char>(code);
+  } else if (code < 0x800) {
+    *put++ = static_cast<char>(0xC0 | (code >> 6));
+    *put++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *put++ = static_cast<char>(0xE0 | (code >> 12));
+    *put++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *put++ = static_cast<char>(0x80 | (code & 0x3F));
+  }
+  return put;
+}
+
+void append_utf8(std::string& out, uint32_t code) {
+  char bytes[3];
+  out.append(bytes, static_cast<size_t>(put_utf8(bytes, code) - bytes));
+}
+
+// Width of the well-formed UTF-8 character at `s` (no overlong forms, no
+// surrogates, nothing past U+10FFFF) with its code point in `*code`, or 0.
+size_t decode_utf8(const unsigned char* s, size_t left, uint32_t* code) {
+  const unsigned char lead = s[0];
+  if (lead < 0xC2 || lead > 0xF4) return 0;
+  const size_t width = utf8_char_width(lead);
+  if (left < width) return 0;
+  uint32_t value = lead & (0x7Fu >> width);
+  for (size_t k = 1; k < width; ++k) {
+    if ((s[k] & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (s[k] & 0x3Fu);
+  }
+  static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kSmallest[width] || value > 0x10FFFF ||
+      (value >= kSurrogatesBegin && value < kSurrogatesEnd)) {
+    return 0;
+  }
+  *code = value;
+  return width;
+}
+
+// Asks the platform converters about every character at once: each input
+// character gives exactly one output character, so the answers are read off
+// in step. GBK encodes exactly the characters its pairs decode to, so only
+// those (and the no-break space, which becomes a space) are asked the way
+// back; asking all of the BMP would mean tens of thousands of slow failures.
+GbkTables build_tables() {
+  GbkTables tables;
+  std::string all_pairs;
+  for (size_t pair = 0; pair < kGbkPairCount; ++pair) {
+    if ((pair & 0xFF) == 0) continue;  // a zero byte would end the text
+    all_pairs.push_back(static_cast<char>(0x80 + (pair >> 8)));
+    all_pairs.push_back(static_cast<char>(pair & 0xFF));
+  }
+  const std::string utf8 = gbk_to_utf8(all_pairs);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+  tables.code_of.assign(kGbkPairCount, kReplacementCharacter);
+  std::vector<uint32_t> encodable = {0xA0};
+  size_t at = 0;
+  for (size_t pair = 0; pair < kGbkPairCount && at < utf8.size(); ++pair) {
+    if ((pair & 0xFF) == 0) continue;
+    uint32_t code = bytes[at];
+    size_t width = 1;
+    if (code >= 0x80) width = decode_utf8(bytes + at, utf8.size() - at, &code);
+    if (width == 0 || code >= kBmpSize) {
+      code = kReplacementCharacter;
+      width = utf8_char_width(bytes[at]);
+    }
+    tables.code_of[pair] = static_cast<uint16_t>(code);
+    if (code >= 0x80 && code != kReplacementCharacter) encodable.push_back(code);
+    at += width;
+  }
+
+  std::string asked;
+  for (const uint32_t code : encodable) append_utf8(asked, code);
+  const std::string gbk = utf8_to_gbk(asked);
+  tables.gbk_of.assign(kBmpSize, '?');
+  at = 0;
+  for (size_t k = 0; k < encodable.size() && at < gbk.size(); ++k) {
+    const unsigned char first = static_cast<unsigned char>(gbk[at]);
+    if (first < 0x80 || at + 1 == gbk.size()) {
+      tables.gbk_of[encodable[k]] = first;
+      at += 1;
+    } else {
+      tables.gbk_of[encodable[k]] =
+          static_cast<uint16_t>(first << 8 | static_cast<unsigned char>(gbk[at + 1]));
+      at += 2;
+    }
+  }
+  return tables;
+}
+
+const GbkTables& gbk_tables() {
+  static const GbkTables tables = build_tables();
+  return tables;
+}
+
+// Length of the run of ASCII bytes at the start of `s`, eight at a time where
+// it can.
+size_t ascii_run(const unsigned char* s, size_t left) {
+  size_t run = 0;
+  for (uint64_t word; run + 8 <= left; run += 8) {
+    std::memcpy(&word, s + run, 8);
+    if ((word & 0x8080808080808080ull) != 0) break;
+  }
+  while (run < left && s[run] < 0x80) ++run;
+  return run;
+}
+
 }  // namespace
 
-std::string utf8_to_ansi(std::string_view text) { return utf8_to_gbk(text); }
+std::string utf8_to_ansi(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  const GbkTables& tables = gbk_tables();
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t size = text.size();
+  // No character grows: one to four bytes of UTF-8 give one or two of GBK.
+  std::string gbk(size, '\0');
+  char* put = gbk.data();
+  size_t at = 0;
+  while (at < size) {
+    const unsigned char lead = in[at];
+    if (lead < 0x80) {
+      const size_t run = ascii_run(in + at, size - at);
+      std::memcpy(put, in + at, run);
+      put += run;
+      at += run;
+      continue;
+    }
+    uint32_t code = 0;
+    size_t width = 0;
+    // Three-byte characters (all of Chinese) take the short way.
+    if ((lead & 0xF0) == 0xE0 && at + 2 < size && (in[at + 1] & 0xC0) == 0x80 &&
+        (in[at + 2] & 0xC0) == 0x80) {
+      code = (lead & 0x0Fu) << 12 | (in[at + 1] & 0x3Fu) << 6 | (in[at + 2] & 0x3Fu);
+      if (code >= 0x800 && (code < kSurrogatesBegin || code >= kSurrogatesEnd)) width = 3;
+    } else {
+      width = decode_utf8(in + at, size - at, &code);
+    }
+    // A malformed byte is one "?", and so is a character beyond the BMP:
+    // GBK has none.
+    const uint16_t out = width == 0 || code >= kBmpSize ? '?' : tables.gbk_of[code];
+    if (out >= 0x100) *put++ = static_cast<char>(out >> 8);
+    *put++ = static_cast<char>(out & 0xFF);
+    at += width == 0 ? 1 : width;
+  }
+  gbk.resize(static_cast<size_t>(put - gbk.data()));
+  return gbk;
+}
 
-std::string ansi_to_utf8(std::string_view text) { return gbk_to_utf8(text); }
+std::string ansi_to_utf8(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  const GbkTables& tables = gbk_tables();
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t size = text.size();
+  // Two bytes of GBK give at most three of UTF-8; a lone lead at the end
+  // gives three too.
+  std::string utf8(size + size / 2 + 2, '\0');
+  char* put = utf8.data();
+  size_t at = 0;
+  while (at < size) {
+    if (in[at] < 0x80) {
+      const size_t run = ascii_run(in + at, size - at);
+      std::memcpy(put, in + at, run);
+      put += run;
+      at += run;
+      continue;
+    }
+    // A lead byte takes the byte after it, whatever that is; one at the very
+    // end stands for no character.
+    const uint32_t code =
+        at + 1 < size ? tables.code_of[(in[at] - 0x80u) << 8 | in[at + 1]] : kReplacementCharacter;
+    put = put_utf8(put, code);
+    at += 2;
+  }
+  utf8.resize(static_cast<size_t>(put - utf8.data()));
+  return utf8;
+}
 
 std::string html_to_text(std::string& text) {
   text = utf8_to_ansi(render_html_text(ansi_to_utf8(text)));

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
+
 namespace {
 
 TEST(Utf8ToAnsi, Cases) {
@@ -28,6 +30,89 @@ TEST(Utf8ToAnsi, Cases) {
       {"zero byte ends the text", std::string("a\0b", 3), "a"},
   };
   for (const auto& c : cases) EXPECT_EQ(utf8_to_ansi(c.utf8), c.gbk) << c.name;
+}
+
+// The conversions answer from tables; the platform converters are the
+// reference. Every character on its own, then mixed runs of well-formed,
+// malformed, truncated and unencodable pieces cut at odd lengths.
+std::string utf8_of(uint32_t code) {
+  std::string out;
+  if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+  }
+  out += static_cast<char>(0x80 | (code & 0x3F));
+  return out;
+}
+
+std::string mixed_pieces(const std::vector<std::string>& pieces, uint32_t& seed) {
+  std::string text;
+  const auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  const int count = 1 + static_cast<int>(next() % 600);
+  for (int k = 0; k < count; ++k) text += pieces[next() % pieces.size()];
+  return text.substr(0, text.size() - next() % 3);
+}
+
+TEST(Utf8ToAnsi, AgreesWithThePlatformConverter) {
+  for (uint32_t code = 0x80; code < 0x10000; ++code) {
+    const std::string one = utf8_of(code);
+    ASSERT_EQ(utf8_to_ansi(one), utf8_to_gbk(one)) << "U+" << std::hex << code;
+  }
+  for (uint32_t code : {0x10000u, 0x20000u, 0x2A6D6u, 0x1F600u, 0x10FFFFu}) {
+    EXPECT_EQ(utf8_to_ansi(utf8_of(code)), utf8_to_gbk(utf8_of(code))) << std::hex << code;
+  }
+  const std::vector<std::string> pieces = {"a",
+                                           "<p>\r\n",
+                                           "\xE7\xAB\xA0",
+                                           "\xE3\x80\x80",
+                                           "\xC2\xA0",
+                                           "\xE2\x82\xAC",
+                                           "\xF0\x9F\x98\x80",
+                                           "\x80",
+                                           "\xBF",
+                                           "\xE7\xAB",
+                                           "\xC0\xAF",
+                                           "\xED\xA0\x80",
+                                           "\xF4\x90\x80\x80",
+                                           "\xF8\x88\x80\x80\x80",
+                                           "\xFE",
+                                           "\xEF\xBF\xBF",
+                                           "\xC2",
+                                           "\xE2\x82",
+                                           "\xC3\xA9",
+                                           "\xEF\xBF\xBD",
+                                           "0123456789abcdef"};
+  uint32_t seed = 2024;
+  for (int round = 0; round < 300; ++round) {
+    const std::string text = mixed_pieces(pieces, seed);
+    ASSERT_EQ(utf8_to_ansi(text), utf8_to_gbk(text)) << "round " << round;
+  }
+}
+
+TEST(AnsiToUtf8, AgreesWithThePlatformConverter) {
+  for (int lead = 0x80; lead <= 0xFF; ++lead) {
+    for (int second = 1; second <= 0xFF; ++second) {
+      const std::string pair = {static_cast<char>(lead), static_cast<char>(second), 'x'};
+      ASSERT_EQ(ansi_to_utf8(pair), gbk_to_utf8(pair)) << std::hex << lead << " " << second;
+    }
+  }
+  const std::vector<std::string> pieces = {
+      "a",    "\r\n", "\xD5\xC2", "\xA1\xA1", "\x81\x40",        "\x81",
+      "\x80", "\xFF", "\xA2\xE3", "\xFE\xFE", "0123456789abcdef"};
+  uint32_t seed = 7;
+  for (int round = 0; round < 300; ++round) {
+    const std::string text = mixed_pieces(pieces, seed);
+    ASSERT_EQ(ansi_to_utf8(text), gbk_to_utf8(text)) << "round " << round;
+  }
 }
 
 TEST(StripBlankLines, Cases) {
