@@ -2,6 +2,8 @@
 
 #include <gumbo.h>
 
+#include "platform/html_renderer_arena.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -578,12 +580,15 @@ class TreeWalk {
 
 std::string render_html_text(std::string_view html) {
   if (html.size() > kMaxHtmlBytes || too_costly_to_parse(html)) return {};
+  ParseArena arena;
   GumboOptions options = kGumboDefaultOptions;
+  options.allocator = &ParseArena::allocate_for_gumbo;
+  options.deallocator = &ParseArena::release_for_gumbo;
+  options.userdata = &arena;
   // Recording errors costs quadratic time on deeply nested unclosed tags.
   options.max_errors = 0;
-  GumboOutput* output = gumbo_parse_with_options(&options, html.data(), html.size());
-  if (output == nullptr) return {};
-  std::string text = output->root != nullptr ? TreeWalk().render(output->root) : std::string();
-  gumbo_destroy_output(&options, output);
-  return text;
+  // The tree lives in the arena and goes with it, unwalked.
+  const GumboOutput* output = gumbo_parse_with_options(&options, html.data(), html.size());
+  if (output == nullptr || output->root == nullptr) return {};
+  return TreeWalk().render(output->root);
 }
