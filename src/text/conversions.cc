@@ -6,13 +6,11 @@
 
 #include "platform/code_page.h"
 #include "platform/html_renderer.h"
-#include "text/regex_object.h"
 #include "text/text_ops.h"
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kBlankLinesPattern = "\\n\\s*\\r";
 
 constexpr uint32_t kReplacementCharacter = 0xFFFD;
 constexpr uint32_t kSurrogatesBegin = 0xD800;
@@ -143,6 +141,68 @@ size_t ascii_run(const unsigned char* s, size_t left) {
   return run;
 }
 
+// What `gbk` becomes on its way to UTF-8 and back, in one pass: a byte
+// sequence that is no GBK character turns into "?" as it would there.
+std::string round_trip_gbk(std::string_view gbk) {
+  const GbkTables& tables = gbk_tables();
+  const auto* in = reinterpret_cast<const unsigned char*>(gbk.data());
+  const size_t size = gbk.size();
+  std::string out(size, '\0');
+  char* put = out.data();
+  size_t at = 0;
+  while (at < size) {
+    if (in[at] < 0x80) {
+      const size_t run = ascii_run(in + at, size - at);
+      std::memcpy(put, in + at, run);
+      put += run;
+      at += run;
+      continue;
+    }
+    const uint32_t code =
+        at + 1 < size ? tables.code_of[(in[at] - 0x80u) << 8 | in[at + 1]] : kReplacementCharacter;
+    const uint16_t back = tables.gbk_of[code];
+    if (back >= 0x100) *put++ = static_cast<char>(back >> 8);
+    *put++ = static_cast<char>(back & 0xFF);
+    at += 2;
+  }
+  out.resize(static_cast<size_t>(put - out.data()));
+  return out;
+}
+
+// White space as the regular-expression engine's \s knows it outside
+// Unicode mode.
+bool is_pattern_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// `text` without the matches of "\n\s*\r", found left to right as a regular
+// expression finds them: a line feed, then the white space after it up to
+// the last carriage return in it. No GBK second byte is white space, so a
+// byte scan sees what a scan by characters would.
+std::string without_blank_line_runs(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t copied = 0;
+  size_t at = text.find('\n');
+  while (at != std::string_view::npos) {
+    size_t end = at + 1;
+    size_t last_return = std::string_view::npos;
+    for (; end < text.size() && is_pattern_space(text[end]); ++end) {
+      if (text[end] == '\r') last_return = end;
+    }
+    if (last_return == std::string_view::npos) {
+      // Every line feed in this run fails the same way.
+      at = text.find('\n', end);
+      continue;
+    }
+    out.append(text, copied, at - copied);
+    copied = last_return + 1;
+    at = text.find('\n', copied);
+  }
+  out.append(text, copied);
+  return out;
+}
+
 }  // namespace
 
 std::string utf8_to_ansi(std::string_view text) {
@@ -222,7 +282,5 @@ std::string strip_blank_lines(std::string& text) {
   text = text_from_bytes(text);
   if (text.starts_with(kLineEnd)) text.erase(0, kLineEnd.size());
   if (text.ends_with(kLineEnd)) text.erase(text.size() - kLineEnd.size());
-  RegexObject blank_lines;
-  blank_lines.execute(kBlankLinesPattern, text);
-  return blank_lines.replace("");
+  return without_blank_line_runs(round_trip_gbk(text));
 }

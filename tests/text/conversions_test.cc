@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "text/regex_object.h"
 
 namespace {
 
@@ -134,6 +135,25 @@ TEST(StripBlankLines, Cases) {
     std::string text = c.text;
     EXPECT_EQ(strip_blank_lines(text), c.cleaned) << c.name;
     EXPECT_EQ(text, c.shortened) << c.name;
+  }
+}
+
+// The blank-line scan must remove exactly what the pattern "\n\s*\r" matches
+// through the regular-expression object, and turn what is no GBK character
+// into "?" as the way through it does.
+TEST(StripBlankLines, RemovesWhatThePatternMatches) {
+  const std::vector<std::string> pieces = {"\r\n",     "\n",   "\r",   " ",        "\t",
+                                           "\v",       "\f",   "a",    "\xD5\xC2", "\xA1\xA1",
+                                           "\x81\x0A", "\x80", "\xFF", "\xD5"};
+  uint32_t seed = 99;
+  for (int round = 0; round < 2000; ++round) {
+    std::string text = mixed_pieces(pieces, seed).substr(0, 1 + round % 60);
+    std::string reference_text = text;
+    if (reference_text.starts_with("\r\n")) reference_text.erase(0, 2);
+    if (reference_text.ends_with("\r\n")) reference_text.erase(reference_text.size() - 2);
+    RegexObject pattern;
+    pattern.execute("\\n\\s*\\r", reference_text);
+    ASSERT_EQ(strip_blank_lines(text), pattern.replace("")) << "round " << round;
   }
 }
 
