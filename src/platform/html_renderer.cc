@@ -3,6 +3,7 @@
 #include <gumbo.h>
 
 #include "platform/html_renderer_arena.h"
+#include "platform/html_renderer_scan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -171,10 +172,6 @@ const GumboNode* last_row_of(const GumboNode* table) {
   return last;
 }
 
-bool is_collapsible_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 // Bounds on what gumbo is handed. Its tree builder walks the stack of open
 // elements for scope checks at most tags, so its time grows with the number of
 // tags times the depth: 10000 nested levels take 0.3 s, 100000 half a minute,
@@ -183,46 +180,7 @@ bool is_collapsible_space(char c) {
 constexpr size_t kMaxNestingDepth = 3000;
 constexpr size_t kMaxScopeSteps = 30'000'000;
 
-char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Position of lower-case `sought` in `html` at or after `from`, ASCII case
-// ignored, or npos. REQUIRES: `sought` starts with '<'.
-size_t find_ignoring_case(std::string_view html, std::string_view sought, size_t from) {
-  for (size_t at = html.find('<', from); at != std::string_view::npos;
-       at = html.find('<', at + 1)) {
-    if (html.size() - at < sought.size()) break;
-    size_t k = 0;
-    while (k < sought.size() && lower_ascii(html[at + k]) == sought[k]) ++k;
-    if (k == sought.size()) return at;
-  }
-  return std::string_view::npos;
-}
-
 bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-bool is_tag_name_end(char c) { return is_collapsible_space(c) || c == '/' || c == '>'; }
-
-// Position just past the '>' that ends the tag whose name ends at `at`; a
-// quoted attribute value may hold '>'.
-size_t skip_tag(std::string_view html, size_t at) {
-  char quote = '\0';
-  bool after_equals = false;
-  for (; at < html.size(); ++at) {
-    const char c = html[at];
-    if (quote != '\0') {
-      if (c == quote) quote = '\0';
-      continue;
-    }
-    if (c == '>') return at + 1;
-    if (after_equals && (c == '"' || c == '\'')) quote = c;
-    if (c == '=') {
-      after_equals = true;
-    } else if (!is_collapsible_space(c)) {
-      after_equals = false;
-    }
-  }
-  return html.size();
-}
 
 // Elements that a start tag of their own kind closes, so a run of them does
 // not nest (and outside their own containers they are ignored).
@@ -300,16 +258,6 @@ bool end_tag_passes(GumboTag tag) {
 }
 
 bool is_foreign_root(GumboTag tag) { return tag == GUMBO_TAG_SVG || tag == GUMBO_TAG_MATH; }
-
-// Where the comment that opens at `at` ends: past "-->" or "--!>", or npos.
-size_t comment_end(std::string_view html, size_t at) {
-  for (size_t dashes = html.find("--", at + 2); dashes != std::string_view::npos;
-       dashes = html.find("--", dashes + 1)) {
-    if (html.compare(dashes + 2, 1, ">") == 0) return dashes + 3;
-    if (html.compare(dashes + 2, 2, "!>") == 0) return dashes + 4;
-  }
-  return std::string_view::npos;
-}
 
 struct OpenElement {
   std::string name;
@@ -580,6 +528,8 @@ class TreeWalk {
 
 std::string render_html_text(std::string_view html) {
   if (html.size() > kMaxHtmlBytes || too_costly_to_parse(html)) return {};
+  std::string without_head_text;
+  if (drop_head_raw_text(html, without_head_text)) html = without_head_text;
   ParseArena arena;
   GumboOptions options = kGumboDefaultOptions;
   options.allocator = &ParseArena::allocate_for_gumbo;

@@ -195,6 +195,32 @@ std::string repeated(const std::string& piece, int times) {
   return text;
 }
 
+// The style and script text of the head is dropped before the parse; the
+// body must come out as a full parse gives it.
+TEST(HtmlToText, HeadTextDroppedUnseen) {
+  struct Case {
+    const char* name;
+    std::string page, text;
+  };
+  const std::vector<Case> cases = {
+      {"plain head",
+       "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>t</title>"
+       "<style>p{}</style><script>var a = '<p>';</script></head><body>shown",
+       "shown"},
+      {"end tag in other case", "<head><style>a</STYLE></head><body>shown<style>b</style>c",
+       "shownc"},
+      {"script that runs past its first end tag",
+       "<head><script><!--<script></script>hidden</script></head><body>shown", "shown"},
+      {"end tag without a delimiter is text", "<head><style>a</stylex>b</style>shown", "shown"},
+      {"style in svg is markup", "<svg><style><p>shown</style>", "shown"},
+      {"quoted > in a head tag", "<meta content=\"a>b\"><style>x</style>shown", "shown"},
+  };
+  for (const auto& c : cases) {
+    std::string page = c.page;
+    EXPECT_EQ(html_to_text(page), c.text) << c.name;
+  }
+}
+
 TEST(HtmlToText, HostilePagesEndQuickly) {
   struct Case {
     const char* name;
