@@ -347,8 +347,7 @@ class TextSink {
         ++at;
         continue;
       }
-      size_t end = at;
-      while (end < text.size() && !is_collapsible_space(text[end])) ++end;
+      const size_t end = word_end(text, at);
       flush_breaks();
       if (pending_space_) text_.push_back(' ');
       text_.append(text, at, end - at);
@@ -380,12 +379,17 @@ class TextSink {
   }
   // The text with each line feed written as CR LF.
   std::string finish() const {
-    std::string out;
-    out.reserve(text_.size() + text_.size() / 16);
-    for (const char c : text_) {
-      if (c == '\n') out.push_back('\r');
-      out.push_back(c);
+    const auto line_feeds = static_cast<size_t>(std::count(text_.begin(), text_.end(), '\n'));
+    std::string out(text_.size() + line_feeds, '\0');
+    char* put = out.data();
+    size_t at = 0;
+    for (size_t feed = text_.find('\n'); feed != std::string::npos;
+         at = feed + 1, feed = text_.find('\n', at)) {
+      put = std::copy(text_.data() + at, text_.data() + feed, put);
+      *put++ = '\r';
+      *put++ = '\n';
     }
+    std::copy(text_.data() + at, text_.data() + text_.size(), put);
     return out;
   }
 

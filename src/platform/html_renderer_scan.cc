@@ -1,5 +1,7 @@
 #include "platform/html_renderer_scan.h"
 
+#include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -25,13 +27,17 @@ bool is_plain_head_element(std::string_view name) {
 
 }  // namespace
 
-bool is_collapsible_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+size_t word_end(std::string_view text, size_t at) {
+  // A word has a byte below 0x21 exactly when this is not zero (bytes of
+  // 0x80 and above never set it).
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  for (uint64_t word; at + 8 <= text.size(); at += 8) {
+    std::memcpy(&word, text.data() + at, 8);
+    if (((word - kOnes * 0x21) & ~word & kOnes * 0x80) != 0) break;
+  }
+  while (at < text.size() && !is_collapsible_space(text[at])) ++at;
+  return at;
 }
-
-bool is_tag_name_end(char c) { return is_collapsible_space(c) || c == '/' || c == '>'; }
-
-char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 size_t find_ignoring_case(std::string_view html, std::string_view sought, size_t from) {
   for (size_t at = html.find('<', from); at != std::string_view::npos;

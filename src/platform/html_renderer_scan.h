@@ -11,12 +11,20 @@
 #include <string_view>
 
 // White space between words and inside tags.
-bool is_collapsible_space(char c);
+inline bool is_collapsible_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 // What ends a tag's name: white space, '/' or '>'.
-bool is_tag_name_end(char c);
+inline bool is_tag_name_end(char c) { return is_collapsible_space(c) || c == '/' || c == '>'; }
 
-char lower_ascii(char c);
+inline char lower_ascii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// End of the run of bytes from `at` that are no collapsible space, eight at
+// a time while no byte below 0x21 is near.
+size_t word_end(std::string_view text, size_t at);
 
 // Position of lower-case `sought` in `html` at or after `from`, ASCII case
 // ignored, or npos. REQUIRES: `sought` starts with '<'.
