@@ -9,8 +9,7 @@
 #include "web/http_fetch.h"
 
 std::string clean_chapter_page(std::string_view body) {
-  std::string text = utf8_to_ansi(text_from_bytes(body));
-  html_to_text(text);
+  std::string text = utf8_html_to_text(text_from_bytes(body));
   text = cut_between(text, site_text(SiteText::kHeaderFirstMarker),
                      site_text(SiteText::kHeaderSecondMarker));
   text = cut_between(text, site_text(SiteText::kFooterFirstMarker),

@@ -54,8 +54,15 @@ void append_utf8(std::string& out, uint32_t code) {
 
 // Width of the well-formed UTF-8 character at `s` (no overlong forms, no
 // surrogates, nothing past U+10FFFF) with its code point in `*code`, or 0.
-size_t decode_utf8(const unsigned char* s, size_t left, uint32_t* code) {
+inline size_t decode_utf8(const unsigned char* s, size_t left, uint32_t* code) {
   const unsigned char lead = s[0];
+  // Three-byte characters (all of Chinese) take the short way.
+  if ((lead & 0xF0) == 0xE0 && left >= 3 && (s[1] & 0xC0) == 0x80 && (s[2] & 0xC0) == 0x80) {
+    const uint32_t value = (lead & 0x0Fu) << 12 | (s[1] & 0x3Fu) << 6 | (s[2] & 0x3Fu);
+    if (value < 0x800 || (value >= kSurrogatesBegin && value < kSurrogatesEnd)) return 0;
+    *code = value;
+    return 3;
+  }
   if (lead < 0xC2 || lead > 0xF4) return 0;
   const size_t width = utf8_char_width(lead);
   if (left < width) return 0;
@@ -169,6 +176,38 @@ std::string round_trip_gbk(std::string_view gbk) {
   return out;
 }
 
+// ansi_to_utf8(utf8_to_ansi(`text`)) in one pass.
+std::string round_trip_utf8(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  const GbkTables& tables = gbk_tables();
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t size = text.size();
+  // Each character keeps its width or shrinks to one byte.
+  std::string utf8(size, '\0');
+  char* put = utf8.data();
+  size_t at = 0;
+  while (at < size) {
+    if (in[at] < 0x80) {
+      const size_t run = ascii_run(in + at, size - at);
+      std::memcpy(put, in + at, run);
+      put += run;
+      at += run;
+      continue;
+    }
+    uint32_t code = 0;
+    const size_t width = decode_utf8(in + at, size - at, &code);
+    const uint16_t gbk = width == 0 || code >= kBmpSize ? '?' : tables.gbk_of[code];
+    if (gbk < 0x100) {
+      *put++ = static_cast<char>(gbk);
+    } else {
+      put = put_utf8(put, tables.code_of[gbk - 0x8000u]);
+    }
+    at += width == 0 ? 1 : width;
+  }
+  utf8.resize(static_cast<size_t>(put - utf8.data()));
+  return utf8;
+}
+
 // White space as the regular-expression engine's \s knows it outside
 // Unicode mode.
 bool is_pattern_space(char c) {
@@ -224,15 +263,7 @@ std::string utf8_to_ansi(std::string_view text) {
       continue;
     }
     uint32_t code = 0;
-    size_t width = 0;
-    // Three-byte characters (all of Chinese) take the short way.
-    if ((lead & 0xF0) == 0xE0 && at + 2 < size && (in[at + 1] & 0xC0) == 0x80 &&
-        (in[at + 2] & 0xC0) == 0x80) {
-      code = (lead & 0x0Fu) << 12 | (in[at + 1] & 0x3Fu) << 6 | (in[at + 2] & 0x3Fu);
-      if (code >= 0x800 && (code < kSurrogatesBegin || code >= kSurrogatesEnd)) width = 3;
-    } else {
-      width = decode_utf8(in + at, size - at, &code);
-    }
+    const size_t width = decode_utf8(in + at, size - at, &code);
     // A malformed byte is one "?", and so is a character beyond the BMP:
     // GBK has none.
     const uint16_t out = width == 0 || code >= kBmpSize ? '?' : tables.gbk_of[code];
@@ -276,6 +307,10 @@ std::string ansi_to_utf8(std::string_view text) {
 std::string html_to_text(std::string& text) {
   text = utf8_to_ansi(render_html_text(ansi_to_utf8(text)));
   return text;
+}
+
+std::string utf8_html_to_text(std::string_view page) {
+  return utf8_to_ansi(render_html_text(round_trip_utf8(page)));
 }
 
 std::string strip_blank_lines(std::string& text) {

@@ -26,6 +26,11 @@ std::string ansi_to_utf8(std::string_view text);
 // the empty text.
 std::string html_to_text(std::string& text);
 
+// html_to_text of utf8_to_ansi(`page`), the same text, without the GBK page
+// in between: the renderer reads UTF-8, so the page goes there directly,
+// each character as it would come back from GBK.
+std::string utf8_html_to_text(std::string_view page);
+
 // Drops one leading and one trailing CR LF from `text` itself, then returns it
 // with every line feed, white space and carriage return run ("\n\s*\r")
 // removed: a run of blank or white-space-only lines between two lines shrinks

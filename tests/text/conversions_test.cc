@@ -185,8 +185,36 @@ TEST(HtmlToText, RendersLikeABrowser) {
     const std::string text = html_to_text(page);
     EXPECT_EQ(text, utf8_to_ansi(expected_crlf)) << entry.path().filename();
     EXPECT_EQ(page, text) << "the caller's text is replaced";
+    EXPECT_EQ(utf8_html_to_text(read_file(entry.path())), text) << entry.path().filename();
   }
   EXPECT_GT(cases, 0);
+}
+
+// The UTF-8 page must render as its GBK text does, whatever it holds that
+// GBK lacks or that is no UTF-8 at all.
+TEST(HtmlToText, Utf8PageGivesTheTextOfItsGbkPage) {
+  const std::vector<std::string> pieces = {"<p>",
+                                           "</p>",
+                                           "<br>",
+                                           "\xE7\xAB\xA0",
+                                           "\xC2\xA0",
+                                           "&nbsp;",
+                                           "\xE2\x82\xAC",
+                                           "\xF0\x9F\x98\x80",
+                                           "\xFF",
+                                           "\xE7\xAB",
+                                           " ",
+                                           "<pre> a\r\n",
+                                           "</pre>",
+                                           "<td>",
+                                           "\xE3\x80\x80",
+                                           std::string("\0", 1)};
+  uint32_t seed = 5;
+  for (int round = 0; round < 300; ++round) {
+    const std::string page = mixed_pieces(pieces, seed);
+    std::string gbk_page = utf8_to_ansi(page);
+    ASSERT_EQ(utf8_html_to_text(page), html_to_text(gbk_page)) << "round " << round;
+  }
 }
 
 std::string repeated(const std::string& piece, int times) {
