@@ -3,11 +3,13 @@
 // hundreds of pool threads parsing side by side, each of those calls to
 // malloc and free also meets the other threads in the allocator. A
 // ParseArena hands out pieces of 64 KiB blocks instead, keeps the pieces
-// given back on lists by size for the parse to use again, and frees every
-// block together when it goes, so the tree needs no walk to be freed.
+// given back on lists by size for the parse to use again, and lets every
+// block go together when it goes, so the tree needs no walk to be freed.
+// Blocks go to a small process-wide store of spares for the next parse.
 //
 // Used by the HTML renderer, one arena per parse on the parsing thread; an
-// arena is not safe to share between threads.
+// arena is not safe to share between threads (the store of spares is, under
+// its own lock).
 #ifndef NOVEL_PLATFORM_HTML_RENDERER_ARENA_H_
 #define NOVEL_PLATFORM_HTML_RENDERER_ARENA_H_
 
