@@ -17,14 +17,17 @@
 // exported bytes) and every figure stayed within the tolerance; 1 otherwise;
 // 2 on a usage error or when the book could not be served.
 #include <getopt.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +40,8 @@
 #include "soak/soak_report.h"
 
 namespace {
+
+constexpr int kLargeBlockBytes = 1 << 20;
 
 constexpr const char* kUsage =
     "usage: novel-soak [options]\n"
@@ -149,11 +154,34 @@ std::vector<ChapterFault> fault_modes(bool stall) {
   return modes;
 }
 
+// The chapters only one of two ascending lists holds, the first few named:
+// "+12 +40 -7" means 12 and 40 were lost only in `lost`, 7 only in `reference`.
+std::string chapter_difference(const std::vector<int>& lost, const std::vector<int>& reference) {
+  constexpr int kNamed = 12;
+  std::vector<int> extra, missing;
+  std::set_difference(lost.begin(), lost.end(), reference.begin(), reference.end(),
+                      std::back_inserter(extra));
+  std::set_difference(reference.begin(), reference.end(), lost.begin(), lost.end(),
+                      std::back_inserter(missing));
+  std::string text = std::to_string(extra.size()) + " more, " + std::to_string(missing.size()) +
+                     " fewer than the first:";
+  int named = 0;
+  for (const auto& [sign, chapters] : {std::pair("+", &extra), std::pair("-", &missing)}) {
+    for (int chapter : *chapters) {
+      if (named++ == kNamed) return text + " ...";
+      text += std::string(" ") + sign + std::to_string(chapter);
+    }
+  }
+  return text;
+}
+
 // Compares one collection's outcome with the first one's; "same" when alike.
 std::string compare_outcome(const CollectionOutcome& outcome, const CollectionOutcome& first) {
   if (!outcome.ended) return "FAILED: " + outcome.problem;
   if (!outcome.problem.empty()) return "DIFFERS: " + outcome.problem;
-  if (outcome.lost_chapters != first.lost_chapters) return "DIFFERS: other chapters lost";
+  if (outcome.lost_chapters != first.lost_chapters) {
+    return "DIFFERS: lost " + chapter_difference(outcome.lost_chapters, first.lost_chapters);
+  }
   if (outcome.exported != first.exported) {
     return "DIFFERS: exported " + std::to_string(outcome.exported.size()) + " bytes, first " +
            std::to_string(first.exported.size());
@@ -172,28 +200,12 @@ class Soak {
   bool run(const std::string& front, Collect collect, Pump pump) {
     bool alike = true;
     for (int run = 1; run <= collections_; ++run) {
-      const auto start = std::chrono::steady_clock::now();
-      CollectionOutcome outcome = collect();
       SoakRow row;
       row.front = front;
       row.run = run;
-      row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      row.lost = outcome.lost_chapters.size();
-      const bool ended = outcome.ended;
-      if (reference_ == nullptr) {
-        row.outcome = compare_outcome(outcome, outcome);
-        if (row.outcome == "same") {
-          row.outcome = outcome.lost_chapters == planned_
-                            ? "first"
-                            : "DIFFERS: not the chapters the fault plan loses";
-        }
-        reference_ = std::make_unique<CollectionOutcome>(std::move(outcome));
-      } else {
-        row.outcome = compare_outcome(outcome, *reference_);
-      }
-      // Sampled once this run's outcome is gone, so that only the first
-      // collection's export, kept for comparison, is in the heap every time.
-      outcome = CollectionOutcome();
+      const bool ended = judge(collect, &row);
+      // Sampled once this run's outcome is gone, so that the heap holds only
+      // the first collection's export, kept for comparison, every time.
       row.figures = settled_process_figures(pump);
       alike = alike && (row.outcome == "first" || row.outcome == "same");
       print_table_row(stdout, row);
@@ -209,6 +221,28 @@ class Soak {
   const ProcessFigures& last() const { return last_; }
 
  private:
+  // Times `collect`, fills the row's outcome and lost count and keeps the
+  // first outcome as the reference; true when the collection ended.
+  template <typename Collect>
+  bool judge(Collect collect, SoakRow* row) {
+    const auto start = std::chrono::steady_clock::now();
+    CollectionOutcome outcome = collect();
+    row->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    row->lost = outcome.lost_chapters.size();
+    if (reference_ != nullptr) {
+      row->outcome = compare_outcome(outcome, *reference_);
+      return outcome.ended;
+    }
+    row->outcome = compare_outcome(outcome, outcome);
+    if (row->outcome == "same") {
+      row->outcome = outcome.lost_chapters == planned_
+                         ? "first"
+                         : "DIFFERS: not the chapters the fault plan loses";
+    }
+    reference_ = std::make_unique<CollectionOutcome>(std::move(outcome));
+    return reference_->ended;
+  }
+
   const int collections_;
   const std::vector<int> planned_;
   std::unique_ptr<CollectionOutcome> reference_;  // the first collection's, of either front end
@@ -223,6 +257,13 @@ int main(int argc, char** argv) {
   if (const int status = parse_options(argc, argv, &options); status != 0) {
     return status < 0 ? 0 : status;
   }
+  // glibc raises its mmap threshold to the largest block freed so far, so
+  // after the first 20 MB page every later one is carved from an arena and its
+  // pages stay with the process, as many as the workers happened to leave
+  // behind. A fixed threshold gives large blocks straight back; resident
+  // memory then shows what the program holds instead of that chance.
+  mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes);
+  mallopt(M_TRIM_THRESHOLD, kLargeBlockBytes);
   // As the collector itself does, before any thread starts.
   init_network();
   raise_open_file_limit();

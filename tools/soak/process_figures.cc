@@ -19,7 +19,9 @@
 #endif
 
 #ifdef NOVEL_SOAK_ASAN
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer's allocator interface, whose header not every compiler ships.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+extern "C" void __sanitizer_purge_allocator();
 #endif
 
 namespace {
