@@ -148,13 +148,17 @@ size_t ascii_run(const unsigned char* s, size_t left) {
   return run;
 }
 
-// What `gbk` becomes on its way to UTF-8 and back, in one pass: a byte
-// sequence that is no GBK character turns into "?" as it would there.
-std::string round_trip_gbk(std::string_view gbk) {
-  const GbkTables& tables = gbk_tables();
-  const auto* in = reinterpret_cast<const unsigned char*>(gbk.data());
-  const size_t size = gbk.size();
-  std::string out(size, '\0');
+// Converts `text` up to its first zero byte into at most `capacity_of(its
+// size)` bytes: runs of ASCII are copied, and each other character goes to
+// `convert(s, left, put)`, which writes its result at `put`, moves `put` on
+// and answers how many bytes of `s` it took.
+template <typename Convert>
+std::string convert_characters(std::string_view text, size_t (*capacity_of)(size_t),
+                               Convert convert) {
+  text = text.substr(0, text.find('\0'));
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t size = text.size();
+  std::string out(capacity_of(size), '\0');
   char* put = out.data();
   size_t at = 0;
   while (at < size) {
@@ -165,47 +169,68 @@ std::string round_trip_gbk(std::string_view gbk) {
       at += run;
       continue;
     }
-    const uint32_t code =
-        at + 1 < size ? tables.code_of[(in[at] - 0x80u) << 8 | in[at + 1]] : kReplacementCharacter;
-    const uint16_t back = tables.gbk_of[code];
-    if (back >= 0x100) *put++ = static_cast<char>(back >> 8);
-    *put++ = static_cast<char>(back & 0xFF);
-    at += 2;
+    at += convert(in + at, size - at, put);
   }
   out.resize(static_cast<size_t>(put - out.data()));
   return out;
 }
 
-// ansi_to_utf8(utf8_to_ansi(`text`)) in one pass.
-std::string round_trip_utf8(std::string_view text) {
-  text = text.substr(0, text.find('\0'));
+// No character grows on its way to GBK or from GBK to GBK.
+size_t same_size(size_t size) { return size; }
+
+// Two bytes of GBK give at most three of UTF-8; a lone lead at the end
+// gives three too.
+size_t utf8_of_gbk_size(size_t size) { return size + size / 2 + 2; }
+
+// Writes a GbkTables::gbk_of entry at `put`: one byte or two.
+char* put_gbk(char* put, uint16_t gbk) {
+  if (gbk >= 0x100) *put++ = static_cast<char>(gbk >> 8);
+  *put++ = static_cast<char>(gbk & 0xFF);
+  return put;
+}
+
+// The GBK of the UTF-8 character at `s` as a gbk_of entry, with its width
+// in `*width`: a malformed byte is one "?", and so is a character beyond
+// the BMP, of which GBK has none.
+uint16_t gbk_of_utf8(const GbkTables& tables, const unsigned char* s, size_t left, size_t* width) {
+  uint32_t code = 0;
+  const size_t decoded = decode_utf8(s, left, &code);
+  *width = decoded == 0 ? 1 : decoded;
+  return decoded == 0 || code >= kBmpSize ? '?' : tables.gbk_of[code];
+}
+
+// The code point of the GBK character at `s`: a lead byte takes the byte
+// after it, whatever that is; one at the very end stands for no character.
+uint32_t code_of_gbk(const GbkTables& tables, const unsigned char* s, size_t left) {
+  return left > 1 ? tables.code_of[(s[0] - 0x80u) << 8 | s[1]] : kReplacementCharacter;
+}
+
+// What `gbk` becomes on its way to UTF-8 and back, in one pass: a byte
+// sequence that is no GBK character turns into "?" as it would there.
+std::string round_trip_gbk(std::string_view gbk) {
   const GbkTables& tables = gbk_tables();
-  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t size = text.size();
-  // Each character keeps its width or shrinks to one byte.
-  std::string utf8(size, '\0');
-  char* put = utf8.data();
-  size_t at = 0;
-  while (at < size) {
-    if (in[at] < 0x80) {
-      const size_t run = ascii_run(in + at, size - at);
-      std::memcpy(put, in + at, run);
-      put += run;
-      at += run;
-      continue;
-    }
-    uint32_t code = 0;
-    const size_t width = decode_utf8(in + at, size - at, &code);
-    const uint16_t gbk = width == 0 || code >= kBmpSize ? '?' : tables.gbk_of[code];
-    if (gbk < 0x100) {
-      *put++ = static_cast<char>(gbk);
-    } else {
-      put = put_utf8(put, tables.code_of[gbk - 0x8000u]);
-    }
-    at += width == 0 ? 1 : width;
-  }
-  utf8.resize(static_cast<size_t>(put - utf8.data()));
-  return utf8;
+  return convert_characters(gbk, same_size,
+                            [&tables](const unsigned char* s, size_t left, char*& put) -> size_t {
+                              put = put_gbk(put, tables.gbk_of[code_of_gbk(tables, s, left)]);
+                              return 2;
+                            });
+}
+
+// ansi_to_utf8(utf8_to_ansi(`text`)) in one pass; each character keeps its
+// width or shrinks to one byte.
+std::string round_trip_utf8(std::string_view text) {
+  const GbkTables& tables = gbk_tables();
+  return convert_characters(text, same_size,
+                            [&tables](const unsigned char* s, size_t left, char*& put) {
+                              size_t width = 0;
+                              const uint16_t gbk = gbk_of_utf8(tables, s, left, &width);
+                              if (gbk < 0x100) {
+                                *put++ = static_cast<char>(gbk);
+                              } else {
+                                put = put_utf8(put, tables.code_of[gbk - 0x8000u]);
+                              }
+                              return width;
+                            });
 }
 
 // White space as the regular-expression engine's \s knows it outside
@@ -245,63 +270,22 @@ std::string without_blank_line_runs(std::string_view text) {
 }  // namespace
 
 std::string utf8_to_ansi(std::string_view text) {
-  text = text.substr(0, text.find('\0'));
   const GbkTables& tables = gbk_tables();
-  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t size = text.size();
-  // No character grows: one to four bytes of UTF-8 give one or two of GBK.
-  std::string gbk(size, '\0');
-  char* put = gbk.data();
-  size_t at = 0;
-  while (at < size) {
-    const unsigned char lead = in[at];
-    if (lead < 0x80) {
-      const size_t run = ascii_run(in + at, size - at);
-      std::memcpy(put, in + at, run);
-      put += run;
-      at += run;
-      continue;
-    }
-    uint32_t code = 0;
-    const size_t width = decode_utf8(in + at, size - at, &code);
-    // A malformed byte is one "?", and so is a character beyond the BMP:
-    // GBK has none.
-    const uint16_t out = width == 0 || code >= kBmpSize ? '?' : tables.gbk_of[code];
-    if (out >= 0x100) *put++ = static_cast<char>(out >> 8);
-    *put++ = static_cast<char>(out & 0xFF);
-    at += width == 0 ? 1 : width;
-  }
-  gbk.resize(static_cast<size_t>(put - gbk.data()));
-  return gbk;
+  return convert_characters(text, same_size,
+                            [&tables](const unsigned char* s, size_t left, char*& put) {
+                              size_t width = 0;
+                              put = put_gbk(put, gbk_of_utf8(tables, s, left, &width));
+                              return width;
+                            });
 }
 
 std::string ansi_to_utf8(std::string_view text) {
-  text = text.substr(0, text.find('\0'));
   const GbkTables& tables = gbk_tables();
-  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t size = text.size();
-  // Two bytes of GBK give at most three of UTF-8; a lone lead at the end
-  // gives three too.
-  std::string utf8(size + size / 2 + 2, '\0');
-  char* put = utf8.data();
-  size_t at = 0;
-  while (at < size) {
-    if (in[at] < 0x80) {
-      const size_t run = ascii_run(in + at, size - at);
-      std::memcpy(put, in + at, run);
-      put += run;
-      at += run;
-      continue;
-    }
-    // A lead byte takes the byte after it, whatever that is; one at the very
-    // end stands for no character.
-    const uint32_t code =
-        at + 1 < size ? tables.code_of[(in[at] - 0x80u) << 8 | in[at + 1]] : kReplacementCharacter;
-    put = put_utf8(put, code);
-    at += 2;
-  }
-  utf8.resize(static_cast<size_t>(put - utf8.data()));
-  return utf8;
+  return convert_characters(text, utf8_of_gbk_size,
+                            [&tables](const unsigned char* s, size_t left, char*& put) -> size_t {
+                              put = put_utf8(put, code_of_gbk(tables, s, left));
+                              return 2;
+                            });
 }
 
 std::string html_to_text(std::string& text) {
