@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page_test_pieces.h"
+
 namespace {
 
 std::string utf8_to_gbk_through_wide(const std::string& text) {
@@ -63,35 +65,9 @@ TEST(CodePage, Utf8ToGbk) {
 // any bytes: pages stitched from well-formed, malformed, truncated and
 // unencodable pieces, cut at every length.
 TEST(CodePage, Utf8ToGbkMatchesTheWayThroughUtf16) {
-  const std::vector<std::string> pieces = {"a",
-                                           "<p>",
-                                           "\xE7\xAB\xA0",
-                                           "\xE3\x80\x80",
-                                           "\xC2\xA0",
-                                           "\xE2\x82\xAC",
-                                           "\xF0\x9F\x98\x80",
-                                           "\x80",
-                                           "\xBF",
-                                           "\xE7\xAB",
-                                           "\xC0\xAF",
-                                           "\xED\xA0\x80",
-                                           "\xF4\x90\x80\x80",
-                                           "\xF8\x88\x80\x80\x80",
-                                           "\xFE",
-                                           "\xEF\xBF\xBF",
-                                           "\xC2",
-                                           "\xE2\x82",
-                                           "\xC3\xA9",
-                                           "\xEF\xBF\xBD"};
   uint32_t seed = 12345;
-  const auto next = [&seed] {
-    seed = seed * 1103515245u + 12345u;
-    return seed >> 16;
-  };
   for (int round = 0; round < 300; ++round) {
-    std::string page;
-    const int count = 1 + static_cast<int>(next() % 400);
-    for (int k = 0; k < count; ++k) page += pieces[next() % pieces.size()];
+    const std::string page = stitched_text(awkward_utf8_pieces(), seed, 400);
     for (size_t cut : {page.size(), page.size() / 2, page.size() / 3 + 1}) {
       const std::string part = page.substr(0, cut);
       ASSERT_EQ(utf8_to_gbk(part), utf8_to_gbk_through_wide(part)) << "round " << round;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/code_page_test_pieces.h"
 #include "text/regex_object.h"
 
 namespace {
@@ -52,15 +53,10 @@ std::string utf8_of(uint32_t code) {
   return out;
 }
 
+// A stitched text, cut short by up to two bytes to end inside a piece.
 std::string mixed_pieces(const std::vector<std::string>& pieces, uint32_t& seed) {
-  std::string text;
-  const auto next = [&seed] {
-    seed = seed * 1103515245u + 12345u;
-    return seed >> 16;
-  };
-  const int count = 1 + static_cast<int>(next() % 600);
-  for (int k = 0; k < count; ++k) text += pieces[next() % pieces.size()];
-  return text.substr(0, text.size() - next() % 3);
+  const std::string text = stitched_text(pieces, seed, 600);
+  return text.substr(0, text.size() - seed % 3);
 }
 
 TEST(Utf8ToAnsi, AgreesWithThePlatformConverter) {
@@ -71,30 +67,9 @@ TEST(Utf8ToAnsi, AgreesWithThePlatformConverter) {
   for (uint32_t code : {0x10000u, 0x20000u, 0x2A6D6u, 0x1F600u, 0x10FFFFu}) {
     EXPECT_EQ(utf8_to_ansi(utf8_of(code)), utf8_to_gbk(utf8_of(code))) << std::hex << code;
   }
-  const std::vector<std::string> pieces = {"a",
-                                           "<p>\r\n",
-                                           "\xE7\xAB\xA0",
-                                           "\xE3\x80\x80",
-                                           "\xC2\xA0",
-                                           "\xE2\x82\xAC",
-                                           "\xF0\x9F\x98\x80",
-                                           "\x80",
-                                           "\xBF",
-                                           "\xE7\xAB",
-                                           "\xC0\xAF",
-                                           "\xED\xA0\x80",
-                                           "\xF4\x90\x80\x80",
-                                           "\xF8\x88\x80\x80\x80",
-                                           "\xFE",
-                                           "\xEF\xBF\xBF",
-                                           "\xC2",
-                                           "\xE2\x82",
-                                           "\xC3\xA9",
-                                           "\xEF\xBF\xBD",
-                                           "0123456789abcdef"};
   uint32_t seed = 2024;
   for (int round = 0; round < 300; ++round) {
-    const std::string text = mixed_pieces(pieces, seed);
+    const std::string text = mixed_pieces(awkward_utf8_pieces(), seed);
     ASSERT_EQ(utf8_to_ansi(text), utf8_to_gbk(text)) << "round " << round;
   }
 }
