@@ -11,8 +11,8 @@
 //
 // Pages are untrusted: anything over kMaxHtmlBytes, or nesting elements some
 // thousands deep (which would take the parser seconds to minutes), renders as
-// the empty text, and no page can exhaust the stack or memory. Used by html_to_text. Safe to call
-// from any thread.
+// the empty text, and no page can exhaust the stack or memory. Used by
+// html_to_text and utf8_html_to_text. Safe to call from any thread.
 #ifndef NOVEL_PLATFORM_HTML_RENDERER_H_
 #define NOVEL_PLATFORM_HTML_RENDERER_H_
 

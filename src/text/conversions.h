@@ -1,11 +1,15 @@
 // Conversions that turn what a novel site sends into the program's GBK text.
 //
 // Every fetched page is converted once with utf8_to_ansi; each chapter then
-// goes through html_to_text, two marker cuts (text/markers.h) and
+// goes through html_to_text (as utf8_html_to_text, which gives the same text
+// straight from the UTF-8 page), two marker cuts (text/markers.h) and
 // strip_blank_lines. ansi_to_utf8 gives the engines that want Unicode (the
-// regular-expression engine, the HTML renderer) their input.
+// regular-expression engine, the HTML renderer) their input. Both
+// conversions answer from tables filled once, on first use, from the
+// platform's converters (platform/code_page.h), and give the same text.
 //
-// All functions keep no state and are safe to call from any thread.
+// All functions keep no state between calls and are safe to call from any
+// thread.
 #ifndef NOVEL_TEXT_CONVERSIONS_H_
 #define NOVEL_TEXT_CONVERSIONS_H_
 
