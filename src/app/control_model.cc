@@ -66,6 +66,7 @@ void ControlModel::clear_rows(ListView list_view) {
     std::lock_guard<std::mutex> guard(list.lock);
     old_rows.swap(list.rows);
     list.dirty_rows.clear();
+    list.shown = 0;
     list.rebuilt = true;
     list.selected = -1;
   }
@@ -76,8 +77,16 @@ void ControlModel::insert_row(ListView list_view, int row, const std::string& nu
   List& list = list_of(list_view);
   std::lock_guard<std::mutex> guard(list.lock);
   int at = std::clamp(row, 0, static_cast<int>(list.rows.size()));
+  if (at < list.shown) {
+    // Rows the window has move down: it takes the whole list again. Rows
+    // appended past what it has (Match and Collect only append) need no
+    // more than the next batch.
+    for (int dirty : list.dirty_rows) list.rows[dirty].dirty = false;
+    list.dirty_rows.clear();
+    list.shown = 0;
+    list.rebuilt = true;
+  }
   list.rows.insert(list.rows.begin() + at, Row{number_text, std::string(), false, false});
-  list.rebuilt = true;
 }
 
 void ControlModel::set_row_text(ListView list_view, int row, const std::string& text) {
@@ -256,51 +265,62 @@ bool ControlModel::closed() {
 }
 
 void ControlModel::mark_dirty(List& list, int row) {
-  if (list.rebuilt || list.rows[row].dirty) return;
+  // A row the window has not taken yet goes to it whole with its next batch.
+  if (row >= list.shown || list.rows[row].dirty) return;
   list.rows[row].dirty = true;
   list.dirty_rows.push_back(row);
 }
 
-ListUpdate ControlModel::take_list_changes(List& list) {
+ListUpdate ControlModel::take_list_changes(List& list, size_t max_rows, size_t text_bytes) {
   ListUpdate update;
-  std::lock_guard<std::mutex> guard(list.lock);
-  update.row_count = static_cast<int>(list.rows.size());
-  update.rebuilt = list.rebuilt;
-  if (list.rebuilt) {
-    // Indexes noted before an insert may have moved; the window takes every
-    // row again, so every row starts clean.
-    for (Row& row : list.rows) row.dirty = false;
-  } else {
-    update.rows.swap(list.dirty_rows);
-    std::sort(update.rows.begin(), update.rows.end());
-    for (int row : update.rows) list.rows[row].dirty = false;
+  std::unique_lock<std::mutex> guard(list.lock, std::try_to_lock);
+  if (!guard.owns_lock()) {
+    update.busy = update.more = true;
+    return update;
   }
+  auto shown_row = [&](int row) {
+    const Row& r = list.rows[static_cast<size_t>(row)];
+    return DisplayRow{r.number, gbk_prefix(r.text, text_bytes), r.checked};
+  };
+  update.rebuilt = list.rebuilt;
   list.rebuilt = false;
-  list.dirty_rows.clear();
+
+  std::sort(list.dirty_rows.begin(), list.dirty_rows.end());
+  const size_t changed = std::min(max_rows, list.dirty_rows.size());
+  update.changed.reserve(changed);
+  for (size_t i = 0; i < changed; ++i) {
+    const int row = list.dirty_rows[i];
+    list.rows[static_cast<size_t>(row)].dirty = false;
+    update.changed.emplace_back(row, shown_row(row));
+  }
+  list.dirty_rows.erase(list.dirty_rows.begin(),
+                        list.dirty_rows.begin() + static_cast<std::ptrdiff_t>(changed));
+
+  const size_t appended =
+      std::min(max_rows - changed, list.rows.size() - static_cast<size_t>(list.shown));
+  update.first_new = list.shown;
+  update.new_rows.reserve(appended);
+  for (size_t i = 0; i < appended; ++i) update.new_rows.push_back(shown_row(list.shown++));
+  update.more = !list.dirty_rows.empty() || static_cast<size_t>(list.shown) < list.rows.size();
   return update;
 }
 
-DisplayRow ControlModel::display_row(ListView list_view, int row, size_t text_prefix_bytes) {
-  List& list = list_of(list_view);
-  std::lock_guard<std::mutex> guard(list.lock);
-  if (row < 0 || row >= static_cast<int>(list.rows.size())) return DisplayRow();
-  const Row& r = list.rows[row];
-  return DisplayRow{r.number, gbk_prefix(r.text, text_prefix_bytes), r.checked};
-}
-
-ControlChanges ControlModel::take_changes() {
+ControlChanges ControlModel::take_changes(size_t max_rows, size_t text_bytes) {
   ControlChanges changes;
   // Rows first: a selection taken below then always refers to rows the
   // window already has.
-  for (int i = 0; i < 2; ++i) changes.lists[i] = take_list_changes(lists_[i]);
-  std::lock_guard<std::mutex> guard(lock_);
+  for (int i = 0; i < 2; ++i) changes.lists[i] = take_list_changes(lists_[i], max_rows, text_bytes);
+  std::unique_lock<std::mutex> guard(lock_, std::try_to_lock);
+  if (!guard.owns_lock()) return changes;
   if (caption_changed_) changes.caption = caption_;
   if (label_changed_) changes.count_label = count_label_;
   if (buttons_changed_) changes.buttons = buttons_;
   if (progress_changed_) changes.progress = progress_;
-  changes.selection = select_;
+  if (select_ && !changes.lists[static_cast<int>(select_->list)].more) {
+    changes.selection = select_;
+    select_.reset();
+  }
   changes.messages.swap(new_messages_);
   caption_changed_ = label_changed_ = buttons_changed_ = progress_changed_ = false;
-  select_.reset();
   return changes;
 }

@@ -3,23 +3,27 @@
 // label, the three buttons' states and the rows of both list views. The scrape
 // routines, the chapter jobs, the export and the list commands read and write
 // it through WindowControls; the window only displays it, taking the changes
-// in batches on its own thread (take_changes, then display_row for the rows
-// it actually shows), and writes back what the user types or ticks. The headless mode uses the same
-// model without a window.
+// in bounded batches on its own thread (take_changes, which hands over the
+// shown start of every new or changed row), and writes back what the user
+// types or ticks. The headless mode uses the same model without a window.
 //
 // Thread safety: every method is safe from any thread. Locks are held only to
 // copy a few values; no method waits for the GUI thread except show_message,
 // which a GUI thread itself never calls, and close() releases that wait.
+// take_changes never waits for a lock either: a writer that holds one may
+// have been preempted, so the GUI thread leaves that part for its next batch.
 #ifndef NOVEL_APP_CONTROL_MODEL_H_
 #define NOVEL_APP_CONTROL_MODEL_H_
 
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scrape/window_controls.h"
@@ -40,12 +44,17 @@ struct DisplayRow {
 };
 
 // What a list view must show anew. When `rebuilt` is true, rows were deleted
-// or inserted and every row may have changed; otherwise `rows` lists the rows
-// whose text or tick changed, ascending.
+// or inserted before rows the window has: it drops every row first. `changed`
+// are rows the window has whose text or tick changed, ascending; `new_rows`
+// are appended at index `first_new`. `more` says the batch was cut or the list
+// was busy (`busy`: nothing was taken) and the rest comes with a later batch.
 struct ListUpdate {
   bool rebuilt = false;
-  int row_count = 0;
-  std::vector<int> rows;
+  std::vector<std::pair<int, DisplayRow>> changed;
+  int first_new = 0;
+  std::vector<DisplayRow> new_rows;
+  bool busy = false;
+  bool more = false;
 };
 
 // A message box a worker waits on; the window answers it by `id`.
@@ -68,6 +77,12 @@ struct ControlChanges {
   std::optional<CollectProgress> progress;
   std::vector<MessageRequest> messages;
 };
+
+// How much one batch hands over: the rows of a list, new and changed together,
+// and the bytes of a row's text (a cell shows one line; a chapter is far
+// longer than the column is wide).
+inline constexpr size_t kRowsPerBatch = 2000;
+inline constexpr size_t kShownTextBytes = 320;
 
 class ControlModel : public WindowControls {
  public:
@@ -121,13 +136,12 @@ class ControlModel : public WindowControls {
   void show_message(const std::string& title, const std::string& text);
   void answer_message(uint64_t id);
 
-  // Everything changed since the last call.
-  ControlChanges take_changes();
-  // A row as the window shows it, its text cut to at most about
-  // `text_prefix_bytes` bytes (never inside a double-byte character); empty
-  // for a row out of range. The window asks only for the rows on screen, so
-  // a list of thousands of chapters costs it no more than one screenful.
-  DisplayRow display_row(ListView list, int row, size_t text_prefix_bytes);
+  // What changed since the last call, at most `max_rows` rows of each list,
+  // each text cut to about `text_bytes` bytes (never inside a double-byte
+  // character). A part whose lock a writer holds stays for the next call; a
+  // selection comes once its list has been taken whole. REQUIRES: one taker
+  // (the window), which keeps every row it was given.
+  ControlChanges take_changes(size_t max_rows = kRowsPerBatch, size_t text_bytes = kShownTextBytes);
 
   // The window is gone: waits end, matches are given up, nothing blocks again.
   void close();
@@ -143,14 +157,15 @@ class ControlModel : public WindowControls {
   struct List {
     std::mutex lock;
     std::vector<Row> rows;        // guarded by lock
-    std::vector<int> dirty_rows;  // guarded by lock
+    std::vector<int> dirty_rows;  // guarded by lock; rows below `shown` only
+    int shown = 0;                // guarded by lock; rows the window has taken
     bool rebuilt = false;         // guarded by lock
     int selected = -1;            // guarded by lock
   };
 
   List& list_of(ListView list) { return lists_[static_cast<int>(list)]; }
   void mark_dirty(List& list, int row);  // REQUIRES: list.lock held
-  static ListUpdate take_list_changes(List& list);
+  static ListUpdate take_list_changes(List& list, size_t max_rows, size_t text_bytes);
 
   std::array<List, 2> lists_;
 

@@ -121,10 +121,9 @@ void MainWindow::build_controls() {
   views_[1]->setContextMenuPolicy(Qt::CustomContextMenu);
 
   const QString number_header = QStringLiteral("序号");
-  rows_[0] = new RowsTableModel(controls_, ListView::kMatchList, false, number_header,
-                                QStringLiteral("匹配的章节地址"), this);
-  rows_[1] = new RowsTableModel(controls_, ListView::kContentList, true, number_header,
-                                QStringLiteral("章节内容"), this);
+  rows_[0] =
+      new RowsTableModel(controls_, false, number_header, QStringLiteral("匹配的章节地址"), this);
+  rows_[1] = new RowsTableModel(controls_, true, number_header, QStringLiteral("章节内容"), this);
   for (int i = 0; i < 2; ++i) {
     views_[i]->setModel(rows_[i]);
     views_[i]->setColumnWidth(0, 50);

@@ -1,57 +1,62 @@
 #include "app/rows_table_model.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "app/gbk_qt.h"
 
 namespace {
 
-// A cell shows one line; a chapter is far longer than the column is wide.
-constexpr int kShownChars = 160;
-constexpr size_t kShownTextBytes = 2 * kShownChars;
+// A cell shows one line: the characters the batches' text bytes can hold.
+constexpr int kShownChars = static_cast<int>(kShownTextBytes / 2);
 
 }  // namespace
 
-RowsTableModel::RowsTableModel(ControlModel& controls, ListView list, bool checkable,
-                               QString number_header, QString text_header, QObject* parent)
+RowsTableModel::RowsTableModel(ControlModel& controls, bool checkable, QString number_header,
+                               QString text_header, QObject* parent)
     : QAbstractTableModel(parent),
       controls_(controls),
-      list_(list),
       checkable_(checkable),
       headers_{std::move(number_header), std::move(text_header)} {}
 
-const RowsTableModel::ShownRow& RowsTableModel::shown(int row) const {
-  std::optional<ShownRow>& cached = cache_[row];
+const RowsTableModel::ShownText& RowsTableModel::shown(int row) const {
+  std::optional<ShownText>& cached = cache_[static_cast<size_t>(row)];
   if (!cached) {
-    DisplayRow display = controls_.display_row(list_, row, kShownTextBytes);
-    cached = ShownRow{from_gbk(display.number), display_line(display.text, kShownChars),
-                      display.checked};
+    const DisplayRow& display = rows_[static_cast<size_t>(row)];
+    cached = ShownText{from_gbk(display.number), display_line(display.text, kShownChars)};
   }
   return *cached;
 }
 
-void RowsTableModel::apply(const ListUpdate& update) {
-  if (update.rebuilt) {
+void RowsTableModel::apply(ListUpdate& update) {
+  if (update.rebuilt && !rows_.empty()) {
     beginResetModel();
-    row_count_ = update.row_count;
-    cache_.assign(static_cast<size_t>(row_count_), std::nullopt);
+    rows_.clear();
+    cache_.clear();
     endResetModel();
-    return;
   }
   int first = -1;
   int last = -1;
-  for (int row : update.rows) {
-    if (row < 0 || row >= row_count_) continue;
-    cache_[row].reset();
-    first = first < 0 ? row : std::min(first, row);
-    last = std::max(last, row);
+  for (auto& [row, display] : update.changed) {
+    if (row < 0 || row >= rowCount()) continue;
+    rows_[static_cast<size_t>(row)] = std::move(display);
+    cache_[static_cast<size_t>(row)].reset();
+    first = first < 0 ? row : first;
+    last = row;
   }
   if (first >= 0) emit dataChanged(index(first, 0), index(last, 1));
+  if (!update.new_rows.empty() && update.first_new == rowCount()) {
+    const int count = static_cast<int>(update.new_rows.size());
+    beginInsertRows(QModelIndex(), rowCount(), rowCount() + count - 1);
+    std::move(update.new_rows.begin(), update.new_rows.end(), std::back_inserter(rows_));
+    cache_.resize(rows_.size());
+    endInsertRows();
+  }
 }
 
 int RowsTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : row_count_;
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 int RowsTableModel::columnCount(const QModelIndex& parent) const {
@@ -59,13 +64,13 @@ int RowsTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RowsTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= row_count_) return QVariant();
+  if (!index.isValid() || index.row() >= rowCount()) return QVariant();
   if (role == Qt::DisplayRole) {
-    const ShownRow& row = shown(index.row());
+    const ShownText& row = shown(index.row());
     return index.column() == 0 ? row.number : row.text;
   }
   if (role == Qt::CheckStateRole && checkable_ && index.column() == 0) {
-    return shown(index.row()).checked ? Qt::Checked : Qt::Unchecked;
+    return rows_[static_cast<size_t>(index.row())].checked ? Qt::Checked : Qt::Unchecked;
   }
   return QVariant();
 }
@@ -85,11 +90,12 @@ Qt::ItemFlags RowsTableModel::flags(const QModelIndex& index) const {
 
 bool RowsTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!checkable_ || role != Qt::CheckStateRole || !index.isValid() || index.column() != 0 ||
-      index.row() >= row_count_) {
+      index.row() >= rowCount()) {
     return false;
   }
-  controls_.set_row_checked(index.row(), value.toInt() == Qt::Checked);
-  cache_[index.row()].reset();
+  const bool checked = value.toInt() == Qt::Checked;
+  controls_.set_row_checked(index.row(), checked);
+  rows_[static_cast<size_t>(index.row())].checked = checked;
   emit dataChanged(index, index, {Qt::CheckStateRole});
   return true;
 }

@@ -1,8 +1,9 @@
-// RowsTableModel is what one of the window's list views displays: the rows a
-// ControlModel holds, read on demand for the rows on screen and kept in a
-// small cache that ControlModel::take_changes batches invalidate. Ticking a
-// row's check box in the view writes the tick to the ControlModel, which
-// stays the one place workers read.
+// RowsTableModel is what one of the window's list views displays: the shown
+// start of every row a ControlModel holds, as its take_changes batches hand
+// them over (new rows go in with one insertion per batch), converted to Qt
+// text only for the rows the view asks for. Showing a row never takes a lock
+// the workers use. Ticking a row's check box in the view writes the tick to
+// the ControlModel, which stays the one place workers read.
 //
 // Thread safety: GUI thread only, like every Qt item model.
 #ifndef NOVEL_APP_ROWS_TABLE_MODEL_H_
@@ -21,10 +22,11 @@ class RowsTableModel : public QAbstractTableModel {
  public:
   // The headers are the captions of column 0 and column 1; only a checkable
   // model shows a check box in front of each row.
-  RowsTableModel(ControlModel& controls, ListView list, bool checkable, QString number_header,
-                 QString text_header, QObject* parent);
+  RowsTableModel(ControlModel& controls, bool checkable, QString number_header, QString text_header,
+                 QObject* parent);
 
-  void apply(const ListUpdate& update);
+  // Takes the rows out of `update`.
+  void apply(ListUpdate& update);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -34,21 +36,19 @@ class RowsTableModel : public QAbstractTableModel {
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
  private:
-  struct ShownRow {
+  struct ShownText {
     QString number;
     QString text;
-    bool checked = false;
   };
 
-  const ShownRow& shown(int row) const;
+  const ShownText& shown(int row) const;
 
   ControlModel& controls_;
-  const ListView list_;
   const bool checkable_;
   const QString headers_[2];
-  int row_count_ = 0;
-  // Rows converted for display so far; empty entries are read when shown.
-  mutable std::vector<std::optional<ShownRow>> cache_;
+  std::vector<DisplayRow> rows_;
+  // Rows converted for display so far; empty entries are converted when shown.
+  mutable std::vector<std::optional<ShownText>> cache_;
 };
 
 #endif  // NOVEL_APP_ROWS_TABLE_MODEL_H_

@@ -13,6 +13,13 @@ namespace {
 
 using std::chrono::milliseconds;
 
+// The numbers of `rows` joined with commas.
+std::string numbers_of(const std::vector<DisplayRow>& rows) {
+  std::string numbers;
+  for (const DisplayRow& row : rows) numbers += (numbers.empty() ? "" : ",") + row.number;
+  return numbers;
+}
+
 TEST(ControlModel, StartsWithTheWindowDefaults) {
   ControlModel controls;
   EXPECT_EQ(controls.edit_text(EditBox::kCatalogueAddress),
@@ -46,16 +53,16 @@ TEST(ControlModel, RowsKeepTheirNumbersTextsAndTicksAndIgnoreRowsOutOfRange) {
 
   ControlChanges changes = controls.take_changes();
   const ListUpdate& list = changes.lists[static_cast<int>(ListView::kContentList)];
-  EXPECT_TRUE(list.rebuilt);
-  EXPECT_EQ(list.row_count, 3);
-  EXPECT_EQ(controls.display_row(ListView::kContentList, 1, 100).number, "2");
-  EXPECT_EQ(controls.display_row(ListView::kContentList, 2, 100).number, "3");
-  EXPECT_TRUE(controls.display_row(ListView::kContentList, 0, 100).checked);
-  EXPECT_EQ(controls.display_row(ListView::kContentList, 3, 100).number, "");
+  EXPECT_FALSE(list.rebuilt);  // the window had no row yet
+  EXPECT_EQ(list.first_new, 0);
+  EXPECT_EQ(numbers_of(list.new_rows), "1,2,3");
+  EXPECT_TRUE(list.new_rows[0].checked);
+  EXPECT_EQ(list.new_rows[2].text, "third\r\n");
 
   controls.clear_rows(ListView::kContentList);
   EXPECT_EQ(controls.row_count(ListView::kContentList), 0);
   EXPECT_FALSE(controls.row_checked(0));
+  EXPECT_TRUE(controls.take_changes().lists[1].rebuilt);
 }
 
 TEST(ControlModel, ChangesComeOnceInBatchesAndShownTextIsCutOnACharacterBoundary) {
@@ -70,25 +77,74 @@ TEST(ControlModel, ChangesComeOnceInBatchesAndShownTextIsCutOnACharacterBoundary
   controls.set_row_text(ListView::kContentList, 1, "x");
   controls.set_row_text(ListView::kContentList, 3, "a\xc4\xab\xd6\xdb\xd6\xd0");
   controls.set_caption("title");
-  ControlChanges changes = controls.take_changes();
+  ControlChanges changes = controls.take_changes(kRowsPerBatch, 4);
   const ListUpdate& list = changes.lists[static_cast<int>(ListView::kContentList)];
   EXPECT_FALSE(list.rebuilt);
-  EXPECT_EQ(list.rows, (std::vector<int>{1, 3}));
-  EXPECT_EQ(controls.display_row(ListView::kContentList, 3, 4).text, "a\xc4\xab\xd6\xdb");
+  EXPECT_TRUE(list.new_rows.empty());
+  ASSERT_EQ(list.changed.size(), 2u);
+  EXPECT_EQ(list.changed[0].first, 1);
+  EXPECT_EQ(list.changed[0].second.text, "x");
+  EXPECT_EQ(list.changed[1].first, 3);
+  EXPECT_EQ(list.changed[1].second.text, "a\xc4\xab\xd6\xdb");
   EXPECT_EQ(changes.caption, "title");
 
   ControlChanges nothing = controls.take_changes();
-  EXPECT_TRUE(nothing.lists[1].rows.empty());
+  EXPECT_TRUE(nothing.lists[1].changed.empty());
+  EXPECT_FALSE(nothing.lists[1].more);
   EXPECT_FALSE(nothing.caption);
   EXPECT_FALSE(nothing.buttons);
 
   // A row written before an insert shifted it is still reported when written
-  // again after the window has taken the new rows.
+  // again after the window has taken the list anew.
   controls.set_row_text(ListView::kContentList, 2, "before");
   controls.insert_row(ListView::kContentList, 0, "0");
-  EXPECT_TRUE(controls.take_changes().lists[1].rebuilt);
+  ListUpdate again = controls.take_changes().lists[1];
+  EXPECT_TRUE(again.rebuilt);
+  EXPECT_EQ(numbers_of(again.new_rows), "0,1,2,3,4,5");
   controls.set_row_text(ListView::kContentList, 3, "after");
-  EXPECT_EQ(controls.take_changes().lists[1].rows, (std::vector<int>{3}));
+  ListUpdate after = controls.take_changes().lists[1];
+  ASSERT_EQ(after.changed.size(), 1u);
+  EXPECT_EQ(after.changed[0].first, 3);
+}
+
+// Match and Collect append thousands of rows while the window shows them: an
+// append is no rebuild, a batch hands over at most its share of rows, and a
+// selection waits until its list has been taken whole.
+TEST(ControlModel, AppendedRowsComeInBoundedBatchesWithoutARebuild) {
+  ControlModel controls;
+  controls.insert_row(ListView::kMatchList, 0, "1");
+  controls.take_changes();
+  for (int row = 1; row < 6; ++row) {
+    controls.insert_row(ListView::kMatchList, row, std::to_string(row + 1));
+  }
+  controls.set_row_text(ListView::kMatchList, 0, "first");
+  controls.set_row_text(ListView::kMatchList, 4, "fifth");
+  controls.select_row(ListView::kMatchList, 5);
+
+  struct Batch {
+    int changed;
+    int first_new;
+    std::string numbers;
+    bool more;
+  };
+  const Batch batches[] = {{1, 1, "2", true}, {0, 2, "3,4", true}, {0, 4, "5,6", false}};
+  for (const Batch& expected : batches) {
+    ControlChanges changes = controls.take_changes(2);
+    const ListUpdate& list = changes.lists[0];
+    SCOPED_TRACE(expected.numbers);
+    EXPECT_FALSE(list.rebuilt);
+    EXPECT_EQ(static_cast<int>(list.changed.size()), expected.changed);
+    EXPECT_EQ(list.first_new, expected.first_new);
+    EXPECT_EQ(numbers_of(list.new_rows), expected.numbers);
+    EXPECT_EQ(list.more, expected.more);
+    EXPECT_EQ(changes.selection.has_value(), !expected.more);
+    // Index 4 was written before the window had it: it comes whole, as new.
+    if (expected.first_new == 4) {
+      EXPECT_EQ(list.new_rows[0].text, "fifth");
+    }
+  }
+  controls.set_row_text(ListView::kMatchList, 5, "sixth");
+  EXPECT_EQ(controls.take_changes().lists[0].changed.size(), 1u);
 }
 
 // Many writers and one reader taking batches, as 1000 chapter jobs and the
@@ -100,19 +156,16 @@ TEST(ControlModel, ConcurrentRowWritesAllReachTheDisplay) {
     controls.insert_row(ListView::kContentList, row, std::to_string(row + 1));
   }
   controls.collect_started(kRows);
-  std::vector<std::string> shown(kRows);
+  std::vector<std::string> shown;
   std::atomic<bool> done{false};
   std::thread display([&] {
     while (true) {
       bool last = done.load();
-      ListUpdate update = controls.take_changes().lists[1];
-      std::vector<int> rows = update.rows;
-      if (update.rebuilt) {
-        rows.clear();
-        for (int row = 0; row < update.row_count; ++row) rows.push_back(row);
-      }
-      for (int row : rows) shown[row] = controls.display_row(ListView::kContentList, row, 64).text;
-      if (last) break;
+      ListUpdate update = controls.take_changes(500, 64).lists[1];
+      if (update.rebuilt) shown.clear();
+      for (const auto& [row, display_row] : update.changed) shown.at(row) = display_row.text;
+      for (const DisplayRow& row : update.new_rows) shown.push_back(row.text);
+      if (last && !update.more) break;
       std::this_thread::sleep_for(milliseconds(5));
     }
   });
@@ -129,6 +182,7 @@ TEST(ControlModel, ConcurrentRowWritesAllReachTheDisplay) {
   for (std::thread& writer : writers) writer.join();
   done = true;
   display.join();
+  ASSERT_EQ(shown.size(), static_cast<size_t>(kRows));
   for (int row = 0; row < kRows; ++row) {
     ASSERT_EQ(shown[row], "chapter " + std::to_string(row) + "\r\n") << "row " << row;
   }

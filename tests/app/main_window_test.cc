@@ -274,6 +274,24 @@ TEST_F(MainWindowTest, ProgressBarShowsChaptersFinishedAndEmpty) {
   EXPECT_TRUE(bar->text().contains(QStringLiteral("空 1"))) << bar->text().toStdString();
 }
 
+// A list longer than one batch goes in over several turns of the event loop,
+// each bounded, and ends whole and in order.
+TEST_F(MainWindowTest, ALongListFillsOverSeveralBoundedTurns) {
+  const int rows = static_cast<int>(2 * kRowsPerBatch + 7);
+  for (int row = 0; row < rows; ++row) {
+    controls_.insert_row(ListView::kMatchList, row, std::to_string(row + 1));
+    controls_.set_row_text(ListView::kMatchList, row, "link " + std::to_string(row + 1));
+  }
+  window_.sync_from_model();
+  QAbstractItemModel* model = find<QTableView>("匹配列表框")->model();
+  EXPECT_EQ(model->rowCount(), static_cast<int>(kRowsPerBatch));
+  ASSERT_TRUE(wait_until([&] { return model->rowCount() == rows; }));
+  for (int row : {0, static_cast<int>(kRowsPerBatch), rows - 1}) {
+    EXPECT_EQ(model->data(model->index(row, 0)).toString(), QString::number(row + 1));
+    EXPECT_EQ(model->data(model->index(row, 1)).toString(), QStringLiteral("link %1").arg(row + 1));
+  }
+}
+
 // A thousand threads write rows while the event loop runs: a 10 ms probe
 // timer keeps firing (the window's batches never hold the loop up for long),
 // every row arrives, and closing the window releases a waiting worker.
@@ -326,10 +344,11 @@ TEST_F(MainWindowTest, StaysResponsiveWhileAThousandThreadsWriteRows) {
   }));
   probe.stop();
   spawner.join();
-  // Generous: the machine is shared; a loop that converted every row again
-  // on each batch, or waited on the writers, would stall for seconds.
+  // Generous, for a shared and loaded machine, where the probe alone misses
+  // its turn by up to 150 ms; a loop that converted every row again on each
+  // batch, or waited for a lock a preempted writer holds, stalls for seconds.
   RecordProperty("longest_event_loop_gap_ms", static_cast<int>(longest_gap));
-  EXPECT_LT(longest_gap, 1000);
+  EXPECT_LT(longest_gap, 500);
 
   auto waiting = std::async(std::launch::async, [this] { controls_.show_message("t", "x"); });
   window_.close();
