@@ -36,16 +36,16 @@ void RowsTableModel::apply(ListUpdate& update) {
     cache_.clear();
     endResetModel();
   }
-  int first = -1;
-  int last = -1;
+  // One signal per cell: a view repaints a single changed cell only when it
+  // is on screen, but repaints its whole viewport for any range of cells, and
+  // most rows a collection writes are far below the rows on screen.
   for (auto& [row, display] : update.changed) {
     if (row < 0 || row >= rowCount()) continue;
     rows_[static_cast<size_t>(row)] = std::move(display);
     cache_[static_cast<size_t>(row)].reset();
-    first = first < 0 ? row : first;
-    last = row;
+    emit dataChanged(index(row, 0), index(row, 0));
+    emit dataChanged(index(row, 1), index(row, 1));
   }
-  if (first >= 0) emit dataChanged(index(first, 0), index(last, 1));
   if (!update.new_rows.empty() && update.first_new == rowCount()) {
     const int count = static_cast<int>(update.new_rows.size());
     beginInsertRows(QModelIndex(), rowCount(), rowCount() + count - 1);
