@@ -121,6 +121,14 @@ int64_t figure_value(const ProcessFigures& figures, int figure) {
   }
 }
 
+bool figure_checked(int figure) {
+#ifdef NOVEL_SOAK_ASAN
+  return figure != 2;
+#else
+  return figure >= 0 && figure < kFigureCount;
+#endif
+}
+
 std::string heap_measure_name() {
 #ifdef NOVEL_SOAK_ASAN
   return "AddressSanitizer's allocated bytes";

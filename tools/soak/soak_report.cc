@@ -44,11 +44,15 @@ bool print_verdict(FILE* out, const std::string& front, const ProcessFigures& fi
     const double change =
         before == 0 ? (after == 0 ? 0.0 : INFINITY)
                     : 100.0 * static_cast<double>(after - before) / static_cast<double>(before);
+    const bool checked = figure_checked(figure);
     const bool ok = std::fabs(change) <= tolerance_percent;
-    within = within && ok;
+    within = within && (ok || !checked);
     std::fprintf(out, "%-9s %-12s first %12s  last %12s  change %+7.2f%%  %s\n", front.c_str(),
                  figure_name(figure), shown(figure, before).c_str(), shown(figure, after).c_str(),
-                 change, ok ? "ok" : "OUT OF BOUNDS");
+                 change,
+                 !checked ? "not checked in this build"
+                 : ok     ? "ok"
+                          : "OUT OF BOUNDS");
   }
   std::fflush(out);
   return within;

@@ -25,7 +25,7 @@ void print_table_head(FILE* out);
 void print_table_row(FILE* out, const SoakRow& row);
 
 // Prints, for each figure, first -> last and the change; true when every
-// figure of `last` is within `tolerance_percent` of `first`, either way.
+// checked figure of `last` is within `tolerance_percent` of `first`, either way.
 bool print_verdict(FILE* out, const std::string& front, const ProcessFigures& first,
                    const ProcessFigures& last, double tolerance_percent);
 
