@@ -35,6 +35,9 @@ std::string safe_file_name(std::string_view book_title) {
   }
   // "." and ".." would name the directory itself or its parent.
   if (!name.isEmpty() && name.count(u'.') == name.size()) name.fill(u'_');
+  // A name starting with "-" reads as an option to any command the user
+  // later runs on the file (rm, cp, iconv...).
+  if (name.startsWith(u'-')) name[0] = u'_';
   // Every character takes at least one byte, so this cut loses nothing the
   // byte limit would keep, and the loop below stays short.
   if (name.size() > kMaxNameBytes) {

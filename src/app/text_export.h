@@ -24,9 +24,10 @@ bool write_ticked_chapters(WindowControls& controls, const FilePartWriter& write
 
 // The GBK book title as a UTF-8 file name without extension that stays inside
 // its directory: the ends trimmed of white space, path separators and control
-// characters replaced by "_", long names cut to fit the file system. An empty
-// title stays empty (the file is then ".txt"); any other title gives a
-// non-empty name.
+// characters (NUL among them) replaced by "_", a leading "-" too, so the name
+// is never taken for a command option; long names cut to fit the file system
+// on a character boundary. An empty title stays empty (the file is then
+// ".txt"); any other title gives a non-empty name.
 std::string safe_file_name(std::string_view book_title);
 
 // Writes the ticked chapters (write_ticked_chapters) to

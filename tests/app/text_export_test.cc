@@ -100,10 +100,47 @@ TEST(SafeFileName, KeepsTheFileInsideItsDirectory) {
        "c",
        "a_b_c"},
       {"only white space", "\r\n", "_"},
+      {"nul inside", std::string("a\0b", 3), "a_b"},
+      {"nul alone", std::string(1, '\0'), "_"},
+      {"leading dash reads as an option", "-rf book", "_rf book"},
+      {"leading dashes after white space", " --help", "_-help"},
+      {"dash inside stays", "a-b", "a-b"},
+      {"slash first", "/etc/passwd", "_etc_passwd"},
+      {"backslash parent steps", "..\\..\\x", ".._.._x"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(safe_file_name(c.title), c.expected) << c.name;
   }
+}
+
+// Whatever the title, the export is one file directly inside the directory
+// it was given, and nothing is written anywhere else.
+TEST_F(TextExport, HostileTitlesWriteOnlyInsideTheDirectory) {
+  add_chapter("one\r\n", true);
+  const fs::path inner = directory_ / "out";
+  fs::create_directories(inner);
+  const std::string titles[] = {
+      "../escaped",
+      "..",
+      "/tmp/abs",
+      std::string("a\0/../b", 7),
+      "-n",
+      "\x1b[2J\a\b",
+      std::string(300, 'x') + "/..",
+      gbk("墨/舟\\..") + std::string(300, '\x01'),
+  };
+  for (const std::string& title : titles) {
+    ExportResult result = export_ticked_chapters(controls_, title, inner.string());
+    ASSERT_TRUE(result.written) << result.reason;
+    const fs::path path(result.path);
+    EXPECT_EQ(path.parent_path(), inner) << result.path;
+    EXPECT_EQ(read_file(path), "one\r\n\r\n") << result.path;
+    fs::remove(path);
+  }
+  // Only "out" itself is left: nothing escaped beside it or above it.
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(directory_),
+                          fs::recursive_directory_iterator()),
+            1);
 }
 
 TEST(SafeFileName, CutsLongTitlesOnACharacterBoundary) {
