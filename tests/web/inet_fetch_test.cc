@@ -213,6 +213,7 @@ TEST_F(InetFetch, RefusesAddressesItMustNotFetch) {
       "file:///etc/passwd",
       "ftp://" + base + "/x",
       "gopher://" + base + "/x",
+      "dict://" + base + "/d:word",
       "http://" + base + "/a\r\nX-Injected: 1",
       "http://" + base + "/a#\r\nX-Injected: 1",
       "http://" + base + "/a b",
