@@ -213,11 +213,16 @@ class Soak {
       if (run == 1) first_ = row.figures;
       last_ = row.figures;
       // A collection that did not end leaves the process in no state to measure.
-      if (!ended) return false;
+      if (!ended) {
+        stopped_ = true;
+        return false;
+      }
     }
     return alike;
   }
 
+  // True once a collection did not end; later ones are not worth running.
+  bool stopped() const { return stopped_; }
   const ProcessFigures& first() const { return first_; }
   const ProcessFigures& last() const { return last_; }
 
@@ -249,6 +254,7 @@ class Soak {
   std::unique_ptr<CollectionOutcome> reference_;  // the first collection's, of either front end
   ProcessFigures first_;
   ProcessFigures last_;
+  bool stopped_ = false;
 };
 
 }  // namespace
@@ -326,7 +332,7 @@ int main(int argc, char** argv) {
              passed;
     fronts.push_back({"headless", soak.first(), soak.last()});
   }
-  if (passed && options.window) {
+  if (!soak.stopped() && options.window) {
     auto window = std::make_unique<WindowCollector>(book);
     passed = soak.run(
                  "window", [&] { return window->collect(); }, pump_gui_events) &&
