@@ -9,6 +9,7 @@
 #include "app/program.h"
 #include "platform/curl_transfer.h"
 #include "platform/message_pump.h"
+#include "platform/process_memory.h"
 #include "platform/program_files.h"
 
 namespace {
@@ -33,8 +34,10 @@ int run_window(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Both before any thread starts: libcurl's global set-up is not thread-safe,
-  // and a thousand connections need more than the usual open-file limit.
+  // All before any thread starts: libcurl's global set-up is not thread-safe,
+  // a thousand connections need more than the usual open-file limit, and the
+  // heap's rules must not change under running threads.
+  return_large_blocks_to_system();
   init_network();
   raise_open_file_limit();
 

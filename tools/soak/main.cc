@@ -17,7 +17,6 @@
 // exported bytes) and every figure stayed within the tolerance; 1 otherwise;
 // 2 on a usage error or when the book could not be served.
 #include <getopt.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -36,13 +35,12 @@
 #include "demo_site/demo_site.h"
 #include "demo_site/http_server.h"
 #include "platform/curl_transfer.h"
+#include "platform/process_memory.h"
 #include "soak/process_figures.h"
 #include "soak/soak_collections.h"
 #include "soak/soak_report.h"
 
 namespace {
-
-constexpr int kLargeBlockBytes = 1 << 20;
 
 constexpr const char* kUsage =
     "usage: novel-soak [options]\n"
@@ -264,14 +262,8 @@ int main(int argc, char** argv) {
   if (const int status = parse_options(argc, argv, &options); status != 0) {
     return status < 0 ? 0 : status;
   }
-  // glibc raises its mmap threshold to the largest block freed so far, so
-  // after the first 20 MB page every later one is carved from an arena and its
-  // pages stay with the process, as many as the workers happened to leave
-  // behind. A fixed threshold gives large blocks straight back; resident
-  // memory then shows what the program holds instead of that chance.
-  mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes);
-  mallopt(M_TRIM_THRESHOLD, kLargeBlockBytes);
   // As the collector itself does, before any thread starts.
+  return_large_blocks_to_system();
   init_network();
   raise_open_file_limit();
   qputenv("QT_QPA_PLATFORM", "offscreen");
