@@ -3,6 +3,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <chrono>
+
 #include "platform/code_page.h"
 
 namespace {
@@ -13,6 +15,15 @@ namespace {
 constexpr uint32_t kMatchLimit = 2'000'000;
 constexpr uint32_t kDepthLimit = 200'000;
 constexpr uint32_t kHeapLimitKib = 64 * 1024;
+// PCRE2 applies the match limit at each start position anew, so a pattern
+// that nearly matches everywhere can still cost seconds per kilobyte. A
+// search therefore asks for matches starting within a window of this many
+// bytes at a time and looks at its clock between windows: it gives up, like
+// a limit, after a base time plus a time per MiB of subject, far beyond what
+// any pattern needs that finds the links of a catalogue.
+constexpr size_t kStartWindowBytes = 256;
+constexpr auto kSearchTimeBase = std::chrono::seconds(2);
+constexpr auto kSearchTimePerMib = std::chrono::seconds(1);
 // The JIT's default 32 KiB stack fails on patterns such as (a|b)*c over a long
 // subject; such a search falls back to the interpreter when even this fails.
 constexpr size_t kJitStackStart = 32 * 1024;
@@ -49,6 +60,20 @@ pcre2_match_context* thread_match_context() {
   return workspace.context();
 }
 
+std::chrono::steady_clock::time_point search_deadline(size_t subject_size) {
+  const auto mib = static_cast<int64_t>(subject_size >> 20);
+  return std::chrono::steady_clock::now() + kSearchTimeBase + mib * kSearchTimePerMib;
+}
+
+// The first character boundary at or after `offset`: a window never starts
+// inside a character.
+size_t character_start(std::string_view subject, size_t offset) {
+  while (offset < subject.size() && (static_cast<unsigned char>(subject[offset]) & 0xC0) == 0x80) {
+    ++offset;
+  }
+  return offset;
+}
+
 void append_span(std::string& out, std::string_view subject, const RegexSpan& span) {
   if (span.matched) out.append(subject.substr(span.start, span.end - span.start));
 }
@@ -75,7 +100,8 @@ bool RegexEngine::compile(std::string_view pattern, bool ignore_case, bool multi
   pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
   if (context == nullptr) return false;
   pcre2_set_newline(context, PCRE2_NEWLINE_LF);
-  uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_ALT_BSUX | PCRE2_NEVER_BACKSLASH_C;
+  uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_ALT_BSUX |
+                     PCRE2_NEVER_BACKSLASH_C | PCRE2_USE_OFFSET_LIMIT;
   if (ignore_case) options |= PCRE2_CASELESS;
   options |= multiline ? PCRE2_MULTILINE : PCRE2_DOLLAR_ENDONLY;
   int error = 0;
@@ -104,9 +130,13 @@ std::vector<RegexMatch> RegexEngine::find(std::string_view subject, bool global)
   if (data == nullptr) return matches;
 
   const auto* bytes = reinterpret_cast<PCRE2_SPTR>(subject.data());
+  const auto deadline = search_deadline(subject.size());
   size_t offset = 0;
   uint32_t options = 0;  // PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED after an empty match
   while (offset <= subject.size()) {
+    if (std::chrono::steady_clock::now() > deadline) break;
+    const size_t window_end = offset + kStartWindowBytes;
+    pcre2_set_offset_limit(context, window_end);
     int rc = pcre2_match(code_->code, bytes, subject.size(), offset, options, data, context);
     if (rc == PCRE2_ERROR_JIT_STACKLIMIT) {
       rc = pcre2_match(code_->code, bytes, subject.size(), offset, options | PCRE2_NO_JIT, data,
@@ -118,6 +148,10 @@ std::vector<RegexMatch> RegexEngine::find(std::string_view subject, bool global)
                     ? utf8_char_width(static_cast<unsigned char>(subject[offset]))
                     : 1;
       options = 0;
+      continue;
+    }
+    if (rc == PCRE2_ERROR_NOMATCH && window_end < subject.size()) {
+      offset = character_start(subject, window_end + 1);
       continue;
     }
     if (rc < 0) break;  // no further match, or a limit was hit

@@ -10,8 +10,9 @@
 // character.
 //
 // Every search is bounded: a pathological pattern such as (a+)+$ gives up
-// within milliseconds, and the search then ends with the matches found so
-// far. Subjects may hold malformed UTF-8, which no match ever covers.
+// within milliseconds at one place, a whole search within 2 s plus 1 s per
+// MiB of subject, and the search then ends with the matches found so far. Subjects may hold
+// malformed UTF-8, which no match ever covers.
 //
 // A compiled engine is immutable; it may be shared between threads for
 // searching. Each thread keeps its own search workspace.

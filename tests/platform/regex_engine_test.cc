@@ -112,6 +112,21 @@ TEST(RegexEngine, CatastrophicPatternGivesUpQuickly) {
   EXPECT_EQ(found[0].whole.end, 2u);
 }
 
+// The match limit holds at each start position; a pattern that nearly matches
+// at every one of them is held by the whole search's time bound instead.
+TEST(RegexEngine, SearchNearlyMatchingEverywhereEndsWithWhatItFound) {
+  RegexEngine engine;
+  ASSERT_TRUE(engine.compile("<b>|(\\d+)*\\d{25}", true, true));
+  std::string subject = "a<b>";
+  while (subject.size() < 256 * 1024) subject += "123456789012345678 ";
+  const auto started = std::chrono::steady_clock::now();
+  const std::vector<RegexMatch> found = engine.find(subject, true);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+  ASSERT_GE(found.size(), 1u);
+  EXPECT_EQ(found[0].whole.start, 1u);
+  EXPECT_EQ(found[0].whole.end, 4u);
+}
+
 TEST(RegexEngine, DeepBacktrackingOnLongSubjectStillMatches) {
   RegexEngine engine;
   ASSERT_TRUE(engine.compile("(a|b)*c", true, true));
