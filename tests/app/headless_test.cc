@@ -123,6 +123,9 @@ TEST(Headless, ACatalogueThatNeverArrivesGivesStatusTwo) {
   site.chapter_count = 5;
   ServedBook book(site);
   HeadlessOptions options = options_for(book, 10);
+  // Port 1 is never served here; the book's own port, once stopped, may be
+  // taken by another test's server.
+  options.address = "http://127.0.0.1:1/info/1012919215";
   book.stop();
   Program program(book.directory());
   Capture out, err;
