@@ -95,6 +95,15 @@ void append_site_head(std::string& page, std::string_view title) {
   page += "</script>\n</head>\n";
 }
 
+Dice chapter_dice(uint64_t seed, int chapter) {
+  return Dice(mix(seed * 1000003 + static_cast<uint64_t>(chapter)));
+}
+
+// A chapter's title: the first draw of its dice.
+std::string title_draw(Dice& dice, int chapter) {
+  return "第" + std::to_string(chapter) + "章 " + std::string(dice.pick(kChapterNames));
+}
+
 }  // namespace
 
 GeneratedBook::GeneratedBook(int chapter_count, uint64_t seed)
@@ -139,10 +148,10 @@ std::string GeneratedBook::catalogue_page(std::string_view host) const {
           "章</h3>\n<ul class=\"cf\">\n";
   for (int chapter = 1; chapter <= chapter_count_; ++chapter) {
     const std::string address = "//" + std::string(host) + chapter_path(chapter);
-    const ChapterText text = chapter_text(chapter);
     page += "<li data-rid=\"" + std::to_string(chapter) + "\"><a href=\"" + address +
             "\" target=\"_blank\" data-eid=\"qd_G" + std::to_string(chapter) + "\" data-cid=\"" +
-            address + "\" title=\"首发时间：2026-03-01 12:00:00\">" + text.title + "</a></li>\n";
+            address + "\" title=\"首发时间：2026-03-01 12:00:00\">" + chapter_title(chapter) +
+            "</a></li>\n";
   }
   page +=
       "</ul>\n</div>\n<div class=\"footer\">Copyright 2026 All Rights Reserved</div>\n"
@@ -150,10 +159,17 @@ std::string GeneratedBook::catalogue_page(std::string_view host) const {
   return page;
 }
 
+// The title is the first draw of the chapter's dice, so the catalogue can
+// name a chapter without writing its text.
+std::string GeneratedBook::chapter_title(int chapter) const {
+  Dice dice = chapter_dice(seed_, chapter);
+  return title_draw(dice, chapter);
+}
+
 ChapterText GeneratedBook::chapter_text(int chapter) const {
-  Dice dice(mix(seed_ * 1000003 + static_cast<uint64_t>(chapter)));
+  Dice dice = chapter_dice(seed_, chapter);
   ChapterText text;
-  text.title = "第" + std::to_string(chapter) + "章 " + std::string(dice.pick(kChapterNames));
+  text.title = title_draw(dice, chapter);
   const int paragraph_count = 46 + dice.below(20);
   for (int p = 0; p < paragraph_count; ++p) {
     std::string paragraph;

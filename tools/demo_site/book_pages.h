@@ -47,6 +47,8 @@ class GeneratedBook {
   std::string catalogue_page(std::string_view host) const;
   // REQUIRES: 1 <= chapter <= chapter_count.
   ChapterText chapter_text(int chapter) const;
+  // chapter_text(chapter).title, without writing the text.
+  std::string chapter_title(int chapter) const;
   std::string chapter_page(int chapter) const;
 
  private:

@@ -39,6 +39,8 @@ TEST(GeneratedBook, DefaultPatternsFindEveryChapterInOrder) {
   ASSERT_EQ(addresses.size(), 120u);
   for (int chapter = 1; chapter <= 120; ++chapter) {
     EXPECT_EQ(addresses[chapter - 1], std::string(kHost) + book.chapter_path(chapter));
+    // The catalogue names each chapter as its page does.
+    EXPECT_NE(page.find(">" + book.chapter_text(chapter).title + "</a>"), std::string::npos);
   }
 }
 
