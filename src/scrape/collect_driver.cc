@@ -52,15 +52,17 @@ int32_t run_collect() {
   ThreadPool& pool = *context.CollectPool;
   pool.start(threads, threads);
 
+  // The start is reported before the first job is queued: a job may end
+  // while later rows are still going in, and its end must count.
+  const auto total = static_cast<int32_t>(state.ChapterUrlList.size());
+  controls.collect_started(total);
   // The row goes in before its job is queued, so a fast job always finds the
   // row it writes. Jobs are queued from this one thread into a fresh or reset
   // pool, so job j receives the id j, its chapter number.
-  const auto total = static_cast<int32_t>(state.ChapterUrlList.size());
   for (int32_t chapter = 1; chapter <= total; ++chapter) {
     controls.insert_row(ListView::kContentList, chapter - 1, number_to_text(chapter));
     pool.submit(run_chapter_job, chapter_job_argument(chapter));
   }
-  controls.collect_started(total);
   context.CompletionTimer->start(kCompletionTickMs, check_collect_done);
   return 0;
 }

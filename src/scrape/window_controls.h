@@ -79,8 +79,9 @@ class WindowControls {
   virtual bool retry_match(int attempt) = 0;
   // Called last by run_match; `page_arrived` is false only when it gave up.
   virtual void match_finished(bool page_arrived) = 0;
-  // Called by run_collect once all `total` rows are inserted and their jobs
-  // queued; with no chapter address it calls collect_finished() alone.
+  // Called by run_collect before the first of `total` rows is inserted and
+  // its job queued, so no chapter can end before it; with no chapter address
+  // it calls collect_finished() alone.
   virtual void collect_started(int total) = 0;
   // Called by the chapter job right after it has written its row. `empty` is
   // is_empty_chapter_text() of what it wrote.

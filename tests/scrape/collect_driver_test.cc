@@ -72,6 +72,19 @@ TEST_F(RunCollect, FillsEveryRowInOrderAndAgainOnASecondCollection) {
   EXPECT_EQ(site_->chapters_served(), 600);
 }
 
+// Jobs run while later rows are still going in; the start is reported before
+// the first job is queued, so a progress count from it misses no chapter.
+TEST_F(RunCollect, ReportsTheStartBeforeAnyChapterCanFinish) {
+  serve(book_of(60, 4));
+  controls_.set_thread_count("20");
+  run_match();
+  controls_.slow_row_inserts(std::chrono::milliseconds(5));
+  run_collect();
+  ASSERT_TRUE(controls_.wait_collect_finished(1, kCollectLimit));
+  EXPECT_EQ(controls_.started_total(), 60);
+  EXPECT_EQ(controls_.finished_since_start(), 60);
+}
+
 TEST_F(RunCollect, FailingChaptersLeaveCrLfAloneInTheirRows) {
   serve(book_of(200, 4, 0.1));
   controls_.set_thread_count("100");

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scrape/window_controls.h"
@@ -49,6 +50,7 @@ class FakeWindowControls : public WindowControls {
     rows_[list].clear();
   }
   void insert_row(ListView list, int row, const std::string& number_text) override {
+    if (insert_delay_.count() > 0) std::this_thread::sleep_for(insert_delay_);
     std::lock_guard<std::mutex> guard(lock_);
     std::vector<Row>& rows = rows_[list];
     if (row < 0 || static_cast<size_t>(row) > rows.size()) return;
@@ -96,10 +98,12 @@ class FakeWindowControls : public WindowControls {
   void collect_started(int total) override {
     std::lock_guard<std::mutex> guard(lock_);
     started_total_ = total;
+    finished_since_start_ = 0;
   }
   void chapter_finished(int, bool empty) override {
     std::lock_guard<std::mutex> guard(lock_);
     ++chapters_finished_;
+    ++finished_since_start_;
     empty_chapters_ += empty;
   }
   void collect_finished() override {
@@ -167,6 +171,14 @@ class FakeWindowControls : public WindowControls {
     std::lock_guard<std::mutex> guard(lock_);
     return chapters_finished_;
   }
+  // Chapters reported since the last collect_started, as a progress bar
+  // that starts counting there sees them.
+  int finished_since_start() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return finished_since_start_;
+  }
+  // Each row insertion first waits this long, as a busy window may.
+  void slow_row_inserts(std::chrono::milliseconds delay) { insert_delay_ = delay; }
   int empty_chapters() {
     std::lock_guard<std::mutex> guard(lock_);
     return empty_chapters_;
@@ -192,6 +204,8 @@ class FakeWindowControls : public WindowControls {
   int retries_ = 0;
   int started_total_ = -1;
   int chapters_finished_ = 0;
+  int finished_since_start_ = 0;
+  std::chrono::milliseconds insert_delay_{0};
   int empty_chapters_ = 0;
   int collections_finished_ = 0;
 };
