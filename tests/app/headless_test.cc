@@ -126,7 +126,6 @@ TEST(Headless, ACatalogueThatNeverArrivesGivesStatusTwo) {
   // Port 1 is never served here; the book's own port, once stopped, may be
   // taken by another test's server.
   options.address = "http://127.0.0.1:1/info/1012919215";
-  book.stop();
   Program program(book.directory());
   Capture out, err;
   EXPECT_EQ(run_headless(options, program, out.file(), err.file()), ExitStatus::kNoChapters);
