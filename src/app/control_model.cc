@@ -275,7 +275,7 @@ ListUpdate ControlModel::take_list_changes(List& list, size_t max_rows, size_t t
   ListUpdate update;
   std::unique_lock<std::mutex> guard(list.lock, std::try_to_lock);
   if (!guard.owns_lock()) {
-    update.busy = update.more = true;
+    update.more = true;
     return update;
   }
   auto shown_row = [&](int row) {

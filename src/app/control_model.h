@@ -47,13 +47,12 @@ struct DisplayRow {
 // or inserted before rows the window has: it drops every row first. `changed`
 // are rows the window has whose text or tick changed, ascending; `new_rows`
 // are appended at index `first_new`. `more` says the batch was cut or the list
-// was busy (`busy`: nothing was taken) and the rest comes with a later batch.
+// was busy and the rest comes with a later batch.
 struct ListUpdate {
   bool rebuilt = false;
   std::vector<std::pair<int, DisplayRow>> changed;
   int first_new = 0;
   std::vector<DisplayRow> new_rows;
-  bool busy = false;
   bool more = false;
 };
 
